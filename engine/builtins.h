@@ -1,0 +1,45 @@
+// The 27 built-in variables: the system's name and version, the clock and the operating system's version.
+#pragma once
+
+#include <cstdint>
+
+namespace morvane {
+
+// One reading of the local clock, field for field the platform's SYSTEMTIME.
+struct ClockReading {
+  uint16_t wYear = 0;
+  uint16_t wMonth = 0;
+  uint16_t wDayOfWeek = 0;  // 0 = Sunday
+  uint16_t wDay = 0;
+  uint16_t wHour = 0;
+  uint16_t wMinute = 0;
+  uint16_t wSecond = 0;
+  uint16_t wMilliseconds = 0;
+};
+
+// One reading of the operating system's version, the fields of the platform's OSVERSIONINFOA that are used.
+struct VersionReading {
+  uint32_t dwMajorVersion = 0;
+  uint32_t dwMinorVersion = 0;
+  uint32_t dwBuildNumber = 0;
+  uint32_t dwPlatformId = 0;
+  char szCSDVersion[128] = {};
+};
+
+inline constexpr int kBuiltinCount = 27;
+
+// Defines the 27 variables in entries order from the given readings, through TagTable::Define on gTagTable.
+// Out of memory propagates as std::bad_alloc.
+void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version);
+
+// Reads the clock and the version once and defines the variables.
+void DefineBuiltins();
+
+// Platform readings, one implementation per OS. ReadClock honours SOURCE_DATE_EPOCH.
+void ReadClock(ClockReading* clock);
+void ReadVersion(VersionReading* version);
+
+// Parses SOURCE_DATE_EPOCH's value: 1 and *seconds for a plain decimal number, else 0.
+int ParseSourceDateEpoch(const char* text, int64_t* seconds);
+
+}  // namespace morvane

@@ -1,0 +1,39 @@
+// The tool's whole contact with the file system: reading and writing whole text files, and the directories
+// against which a path that begins with a backslash is resolved.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/text.h"
+
+namespace morvane {
+
+// Directory of the file being processed, no trailing separator.
+extern char BaseDirectory[kPathBufferSize];
+// Directory of the running executable, no trailing separator.
+extern char ModuleDirectory[kPathBufferSize];
+
+// Forms the path to open: BaseDirectory joined to a path that begins with '\', any other path unchanged.
+// Returns 0, leaving `formed` empty, when the result does not fit kPathBufferSize bytes.
+int ResolvePath(const char* path, char formed[kPathBufferSize]);
+
+// Reads a whole regular file of fewer than `limit` bytes into buffer and terminates it. 1 on success.
+// `path` may lie inside `buffer`.
+int ReadTextFile(const char* path, char* buffer, uint32_t limit);
+
+// Writes text up to its terminator, replacing the file whole: a failure leaves an existing file as it was.
+int WriteTextFile(const char* path, const char* text);
+
+// BaseDirectory becomes the directory part of `path` (the whole path when it has no separator).
+void SetBaseDirectory(const char* path);
+
+// Computes ModuleDirectory from the running executable's path.
+void FindModuleDirectory();
+
+// Platform halves, one implementation per OS. `formed` is a resolved path in the active code page.
+int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
+int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
+// The running executable's full path in the active code page; 0 when it cannot be told.
+int ReadModuleFileName(char* buffer, uint32_t size);
+
+}  // namespace morvane

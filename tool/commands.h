@@ -1,0 +1,41 @@
+// The logic of the window's commands, shared by every front end; a window only binds its widgets to these.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tool/update_run.h"
+
+namespace morvane {
+
+inline constexpr const char kErrorCaption[] = "エラー";
+inline constexpr const char kNoMemory[] = "メモリが不足しています。";
+inline constexpr const char kWriteFailed[] = "テキストファイルの書き込みに失敗しました。";
+inline constexpr const char kTextFilterLabel[] = "テキストファイル (*.txt)";
+inline constexpr const char kTextFilterPattern[] = "*.txt";
+inline constexpr const char kAllFilterLabel[] = "すべてのファイル (*.*)";
+inline constexpr const char kAllFilterPattern[] = "*.*";
+inline constexpr const char kDefaultExtension[] = "txt";
+inline constexpr const char kWindowTitle[] = "Morvane";
+
+// State a window keeps between commands.
+struct CommandState {
+  bool lastRunCompleted = false;
+};
+
+// Update: runs the update with the two paths. On a completed run, `rows` receives the tag names to list
+// below the result row (in table order; the window sorts them its own way and keeps the result row first).
+// Returns whether the window refreshes its list and view.
+bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath, const ReportError& report,
+                   std::vector<std::string>* tagNames);
+
+// The text a picked row shows (up to its first NUL): row 0 the result, any other row its tag's value, an
+// empty text for a row whose tag is gone or has no value. nullptr when no row is selected (index < 0):
+// the view stays as it is.
+const char* RowViewText(int index, const char* rowText);
+
+// Save, after the window has run its Update for the chosen path: writes OutputBuffer when that run
+// completed and reports a failed write. Returns 1 when the file was written.
+int SaveCommand(const CommandState& state, const char* path, const ReportError& report);
+
+}  // namespace morvane
