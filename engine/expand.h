@@ -63,7 +63,8 @@ struct PassStats {
 };
 
 // One pass from input into output (capacity bytes). Returns the pass count.
-uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal, PassStats* stats = nullptr);
+uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal,
+                    PassStats* stats = nullptr);
 
 // Most ordinary passes one expansion may take before it is taken to run away.
 inline constexpr uint32_t kMaxPasses = 4096;

@@ -43,7 +43,8 @@ class TagTable {
   TagEntry* FindFree();
   // Creation step on a free entry: flags exactly TAG_IN_USE, then the name.
   static void Create(TagEntry* entry, const char* name);
-  // Defines or replaces a tag's value. 0 when the tag is read-only, the table is full or the name is too long.
+  // Defines or replaces a tag's value. 0 when the tag is read-only, the table is full or the name is too
+  // long.
   int Define(const char* name, const char* bytes, uint32_t length);
   void ClearAll();
 

@@ -38,7 +38,9 @@ int DetectPlatformCodePage(int* codePage);
 // Name of the active code page in iconv's terms ("CP932", ...), or nullptr for kCodePageNone.
 const char* ActiveCodePageCharset();
 
-inline bool IsLeadByte(unsigned char byte) { return gLeadByteTable[byte] != 0; }
+inline bool IsLeadByte(unsigned char byte) {
+  return gLeadByteTable[byte] != 0;
+}
 
 // Bytes of the character at p: 2 at a lead byte whose next byte is not NUL, else 1 (also at the NUL).
 inline int CharLength(const char* p) {
@@ -64,8 +66,8 @@ int KeywordEquals(const char* text, const char* keyword);
 // The last '\' or '/' of text that is a character of its own (never a trail byte), or nullptr.
 const char* FindLastSeparator(const char* text);
 
-// The number rule: strtoul with base 0 on unsigned 32-bit values, saturating at 4294967295 before an
-// optional '-' negates modulo 2^32.
+// The number rule: strtoul with base 0 on unsigned 32-bit values. A leading '-' negates modulo 2^32; a
+// value beyond 4294967295 gives 4294967295 whatever its sign.
 uint32_t ParseNumber(const char* text);
 
 }  // namespace morvane

@@ -27,6 +27,9 @@ int WriteTextFile(const char* path, const char* text);
 // BaseDirectory becomes the directory part of `path` (the whole path when it has no separator).
 void SetBaseDirectory(const char* path);
 
+// BaseDirectory becomes a copy of ModuleDirectory (at start and at the start of every update run).
+void ResetBaseDirectory();
+
 // Computes ModuleDirectory from the running executable's path.
 void FindModuleDirectory();
 
