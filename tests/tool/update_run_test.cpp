@@ -1,0 +1,261 @@
+// The update run against real files: messages and their order, rows, directories, failures and limits.
+#include "tool/update_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/builtins.h"
+#include "engine/tag_table.h"
+#include "files/text_files.h"
+#include "tests/tool/temp_dir.h"
+
+namespace morvane {
+namespace {
+
+const char* const kBuiltinNames[kBuiltinCount] = {
+    "_eof",           "_crlf",       "_systemname",   "_systemversion", "_year",           "_month",
+    "_day",           "_hour",       "_minute",       "_second",        "_millisecond",    "_dayofweek",
+    "_year2",         "_month2",     "_day2",         "_hour2",         "_minute2",        "_second2",
+    "_millisecond2",  "_noon",       "_noonhour",     "_noonhour2",     "_osmajorversion", "_osminorversion",
+    "_osbuildnumber", "_osplatform", "_osservicepack"};
+
+// A header that overflows the working buffers: a 16-byte value written 100,000 times.
+const char kOverflowing[] = "[big data=\"0123456789abcdef\"][big loop=\"100000\"]";
+
+class UpdateRunTest : public ::testing::Test {
+ protected:
+  UpdateResult Run(const std::string& header, const std::string& main) {
+    log_.messages.clear();
+    return UpdateRun(header.c_str(), main.c_str(), log_.Sink());
+  }
+  std::string Result() const { return std::string(OutputBuffer); }
+  static std::string Value(const char* name) {
+    TagEntry* entry = gTagTable.Find(name);
+    if (entry == nullptr) return "<missing>";
+    if (entry->data == nullptr) return "<null>";
+    return std::string(entry->data, entry->length);
+  }
+
+  TempDir dir_;
+  OutputBufferScope buffer_;
+  MessageLog log_;
+};
+
+TEST_F(UpdateRunTest, BothPathsEmpty) {
+  std::strcpy(ModuleDirectory, "/opt/morvane");
+  std::strcpy(BaseDirectory, "/elsewhere");
+  UpdateResult result = Run("", "");
+  EXPECT_TRUE(result.completed);
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_TRUE(buffer_.AllZero());
+  ASSERT_EQ(result.rows.size(), 1u + kBuiltinCount);
+  EXPECT_EQ(result.rows[0], kResultRowText);
+  EXPECT_EQ(result.rows[0], "（出力結果）");
+  for (int i = 0; i < kBuiltinCount; ++i) EXPECT_EQ(result.rows[1 + i], kBuiltinNames[i]);
+  EXPECT_STREQ(BaseDirectory, "/opt/morvane");
+}
+
+TEST_F(UpdateRunTest, HeaderDefinesAndMainExpands) {
+  const std::string header = dir_.Write("h.txt", "header text [who data=\"world\"] never shown");
+  const std::string main = dir_.Write("m.txt", "Hello, [who]! [_systemname] [who min=\"7\" align=\"right\"]");
+  UpdateResult result = Run(header, main);
+  EXPECT_TRUE(result.completed);
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_EQ(Result(), "Hello, world! Morvane   world");
+  ASSERT_EQ(result.rows.size(), 2u + kBuiltinCount);
+  EXPECT_EQ(result.rows.back(), "who");
+}
+
+TEST_F(UpdateRunTest, RowsFollowTableOrderHeaderThenMain) {
+  const std::string header = dir_.Write("h.txt", "[b data=\"1\"][a data=\"2\"]");
+  const std::string main = dir_.Write("m.txt", "[c data=\"3\"][a data=\"4\"][ data=\"5\"]");
+  UpdateResult result = Run(header, main);
+  ASSERT_TRUE(result.completed);
+  ASSERT_EQ(result.rows.size(), 5u + kBuiltinCount);
+  EXPECT_EQ(result.rows[1 + kBuiltinCount], "b");
+  EXPECT_EQ(result.rows[2 + kBuiltinCount], "a");
+  EXPECT_EQ(result.rows[3 + kBuiltinCount], "c");
+  EXPECT_EQ(result.rows[4 + kBuiltinCount], "");  // the tag with the empty name
+  EXPECT_EQ(Value("a"), "4");
+}
+
+struct MissingCase {
+  bool headerExists;
+  bool mainExists;
+  std::vector<std::string> messages;
+  std::string result;
+};
+
+class UpdateRunMissingTest : public UpdateRunTest, public ::testing::WithParamInterface<MissingCase> {};
+
+TEST_P(UpdateRunMissingTest, ReportsEachUnreadableFileAndCompletes) {
+  const MissingCase& c = GetParam();
+  const std::string header = c.headerExists ? dir_.Write("h.txt", "[t data=\"T\"]") : dir_.Path("no-h.txt");
+  const std::string main = c.mainExists ? dir_.Write("m.txt", "<[t]>") : dir_.Path("no-m.txt");
+  UpdateResult result = Run(header, main);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(result.readFailed, !c.headerExists || !c.mainExists);
+  EXPECT_EQ(log_.messages, c.messages);
+  EXPECT_EQ(Result(), c.result);
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("no-h.txt")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.Path("no-m.txt")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, UpdateRunMissingTest,
+    ::testing::Values(MissingCase{true, true, {}, "<T>"}, MissingCase{false, true, {kHeaderReadFailed}, "<>"},
+                      MissingCase{true, false, {kMainReadFailed}, ""},
+                      MissingCase{false, false, {kHeaderReadFailed, kMainReadFailed}, ""}));
+
+TEST_F(UpdateRunTest, MessagesAreTheToolsTexts) {
+  EXPECT_STREQ(kHeaderReadFailed, "ヘッダーファイルの読み込みに失敗しました。");
+  EXPECT_STREQ(kMainReadFailed, "メインファイルの読み込みに失敗しました。");
+  EXPECT_STREQ(kExpansionFailed, "メモリ不足またはオーバーフローが発生しました。");
+}
+
+TEST_F(UpdateRunTest, FailedHeaderExpansionEndsTheRunBeforeTheMainFile) {
+  const std::string header = dir_.Write("h.txt", std::string("[early data=\"x\"]") + kOverflowing);
+  // The main file would raise its own message if it were read.
+  UpdateResult result = Run(header, dir_.Path("missing-main.txt"));
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(result.rows.empty());
+  EXPECT_EQ(log_.messages, std::vector<std::string>{kExpansionFailed});
+  EXPECT_TRUE(buffer_.AllZero());
+  // What the header defined before it failed stays in the table.
+  EXPECT_EQ(Value("early"), "x");
+  EXPECT_EQ(Value("_systemname"), "Morvane");
+}
+
+TEST_F(UpdateRunTest, FailedMainExpansionEmptiesTheResult) {
+  const std::string main = dir_.Write("m.txt", std::string("before ") + kOverflowing);
+  UpdateResult result = Run("", main);
+  EXPECT_FALSE(result.completed);
+  EXPECT_TRUE(result.rows.empty());
+  EXPECT_EQ(log_.messages, std::vector<std::string>{kExpansionFailed});
+  EXPECT_TRUE(buffer_.AllZero());
+}
+
+TEST_F(UpdateRunTest, HeaderReadFailureThenMainExpansionFailure) {
+  const std::string main = dir_.Write("m.txt", kOverflowing);
+  UpdateResult result = Run(dir_.Path("none.txt"), main);
+  EXPECT_FALSE(result.completed);
+  EXPECT_EQ(log_.messages, (std::vector<std::string>{kHeaderReadFailed, kExpansionFailed}));
+}
+
+TEST_F(UpdateRunTest, MainFileAtTheSizeLimitComesOutUnchanged) {
+  const std::string text(kTextBufferSize - 1, 'a');
+  UpdateResult result = Run("", dir_.Write("m.txt", text));
+  EXPECT_TRUE(result.completed);
+  EXPECT_FALSE(result.readFailed);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_EQ(std::strlen(OutputBuffer), text.size());
+  EXPECT_EQ(Result(), text);
+}
+
+TEST_F(UpdateRunTest, MainFileOfOneMebibyteIsNotRead) {
+  UpdateResult result = Run("", dir_.Write("m.txt", std::string(kTextBufferSize, 'a')));
+  EXPECT_TRUE(result.completed);
+  EXPECT_TRUE(result.readFailed);
+  EXPECT_EQ(log_.messages, std::vector<std::string>{kMainReadFailed});
+  EXPECT_TRUE(buffer_.AllZero());
+  EXPECT_EQ(result.rows.size(), 1u + kBuiltinCount);
+}
+
+TEST_F(UpdateRunTest, HeaderOfOneMebibyteIsReportedAndSkipped) {
+  const std::string header = dir_.Write("h.txt", "[t data=\"x\"]" + std::string(kTextBufferSize, ' '));
+  UpdateResult result = Run(header, dir_.Write("m.txt", "[t]"));
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(log_.messages, std::vector<std::string>{kHeaderReadFailed});
+  EXPECT_EQ(Result(), "");
+  EXPECT_EQ(Value("t"), "<missing>");
+}
+
+TEST_F(UpdateRunTest, DatafileResolvesAgainstEachFilesDirectory) {
+  dir_.Write("hdir/value.txt", "from-header-dir");
+  dir_.Write("mdir/value.txt", "from-main-dir");
+  const std::string header = dir_.Write("hdir/h.txt", "[h datafile=\"\\value.txt\"]");
+  const std::string main = dir_.Write("mdir/m.txt", "[h]|[m datafile=\"\\value.txt\"][m]");
+  UpdateResult result = Run(header, main);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_EQ(Result(), "from-header-dir|from-main-dir");
+  EXPECT_EQ(std::string(BaseDirectory), dir_.Path("mdir"));
+}
+
+TEST_F(UpdateRunTest, MainDirectoryAppliesWithoutHeader) {
+  dir_.Write("mdir/sub/value.txt", "nested");
+  const std::string main = dir_.Write("mdir/m.txt", "[v datafile=\"\\sub\\value.txt\"][v]");
+  Run("", main);
+  EXPECT_EQ(Result(), "nested");
+}
+
+TEST_F(UpdateRunTest, UnreadableHeaderStillMovesTheBaseDirectory) {
+  std::strcpy(ModuleDirectory, "/opt/morvane");
+  Run(dir_.Path("hdir/missing.txt"), "");
+  EXPECT_STREQ(BaseDirectory, dir_.Path("hdir").c_str());
+}
+
+TEST_F(UpdateRunTest, RelativePathsOpenFromTheWorkingDirectory) {
+  dir_.Write("m.txt", "relative");
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(dir_.path());
+  UpdateResult result = Run("", "m.txt");
+  std::filesystem::current_path(previous);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_EQ(Result(), "relative");
+  EXPECT_STREQ(BaseDirectory, "m.txt");
+  EXPECT_TRUE(result.completed);
+}
+
+TEST_F(UpdateRunTest, PathWithLeadingBackslashIsNotJoinedToTheBaseDirectory) {
+  dir_.Write("m.txt", "as given");
+  std::string path = dir_.Path("m.txt");
+  for (char& byte : path) {
+    if (byte == '/') byte = '\\';
+  }
+  ASSERT_EQ(path[0], '\\');
+  UpdateResult result = Run("", path);
+  EXPECT_TRUE(log_.messages.empty());
+  EXPECT_EQ(Result(), "as given");
+  EXPECT_TRUE(result.completed);
+}
+
+TEST_F(UpdateRunTest, OverlongPathIsUnreadable) {
+  const std::string longPath = dir_.Path(std::string(300, 'x'));
+  UpdateResult result = Run("", longPath);
+  EXPECT_TRUE(result.completed);
+  EXPECT_EQ(log_.messages, std::vector<std::string>{kMainReadFailed});
+}
+
+TEST_F(UpdateRunTest, TwoRunsGiveTheSameRows) {
+  const std::string header = dir_.Write("h.txt", "[x data=\"1\"][y readonly=\"yes\"]");
+  const std::string main = dir_.Write("m.txt", "[z data=\"[x]\"][z]");
+  UpdateResult first = Run(header, main);
+  const std::string firstResult = Result();
+  UpdateResult second = Run(header, main);
+  EXPECT_EQ(first.rows, second.rows);
+  EXPECT_EQ(Result(), firstResult);
+  EXPECT_EQ(Result(), "1");
+}
+
+TEST_F(UpdateRunTest, EachRunStartsFromAnEmptyTable) {
+  Run(dir_.Write("h.txt", "[only data=\"once\"][_year data=\"1999\" readonly=\"yes\"]"), "");
+  EXPECT_EQ(Value("only"), "once");
+  EXPECT_EQ(Value("_year"), "1999");
+  UpdateResult result = Run("", dir_.Write("m.txt", "[_year]"));
+  EXPECT_EQ(Value("only"), "<missing>");
+  EXPECT_NE(Result(), "1999");
+  EXPECT_FALSE(gTagTable.entries[0].ReadOnly());
+  EXPECT_EQ(result.rows.size(), 1u + kBuiltinCount);
+}
+
+TEST_F(UpdateRunTest, EofEndsTheResult) {
+  UpdateRun("", dir_.Write("m.txt", "kept[_eof]dropped").c_str(), log_.Sink());
+  EXPECT_EQ(Result(), "kept");
+}
+
+}  // namespace
+}  // namespace morvane

@@ -1,0 +1,40 @@
+// The window's commands, free of any widget: Update, the view text of a picked row, and Save.
+#include "tool/commands.h"
+
+#include "engine/tag_table.h"
+#include "files/text_files.h"
+
+namespace morvane {
+
+bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath,
+                   const ReportError& report, std::vector<std::string>* tagNames) {
+  UpdateResult result = UpdateRun(headerPath, mainPath, report);
+  state.lastRunCompleted = result.completed;
+  if (!result.completed) return false;
+  if (tagNames != nullptr) {
+    // rows[0] is the result row, which the window places itself.
+    tagNames->assign(result.rows.begin() + 1, result.rows.end());
+  }
+  return true;
+}
+
+const char* RowViewText(int index, const char* rowText) {
+  if (index < 0) return nullptr;
+  if (index == 0) return OutputBuffer != nullptr ? OutputBuffer : "";
+  if (rowText == nullptr) return "";
+  const TagEntry* entry = gTagTable.Find(rowText);
+  if (entry == nullptr || entry->data == nullptr) return "";
+  return entry->data;
+}
+
+int SaveCommand(const CommandState& state, const char* path, const ReportError& report) {
+  // A run that did not complete has no result to save; its own message has been shown.
+  if (!state.lastRunCompleted) return 0;
+  if (!WriteTextFile(path, OutputBuffer)) {
+    report(kWriteFailed);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace morvane

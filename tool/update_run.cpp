@@ -1,0 +1,83 @@
+// The update run: a fresh table with the built-ins, the header's definitions, then the main file's expansion.
+#include "tool/update_run.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/builtins.h"
+#include "engine/expand.h"
+#include "engine/tag_table.h"
+#include "engine/text.h"
+#include "files/text_files.h"
+
+namespace morvane {
+
+char* OutputBuffer = nullptr;
+
+namespace {
+
+void ClearOutput() {
+  std::memset(OutputBuffer, 0, kTextBufferSize);
+}
+
+// Ends a run whose expansion failed: the one shared message and an empty result.
+UpdateResult Fail(UpdateResult& result, const ReportError& report) {
+  report(kExpansionFailed);
+  ClearOutput();
+  result.completed = false;
+  result.rows.clear();
+  return result;
+}
+
+// Header or main file: BaseDirectory becomes its directory, then the file is read into OutputBuffer. The
+// path is opened as given (relative to the working directory or absolute), never joined to BaseDirectory;
+// a path that no path buffer can hold is not opened. 1 when the file's text stands in OutputBuffer.
+int ReadStep(const char* path) {
+  if (std::strlen(path) >= kPathBufferSize) return 0;
+  SetBaseDirectory(path);
+  return ReadResolvedFile(path, OutputBuffer, kTextBufferSize);
+}
+
+}  // namespace
+
+UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const ReportError& report) {
+  UpdateResult result;
+  std::memcpy(BaseDirectory, ModuleDirectory, kPathBufferSize);
+  gTagTable.ClearAll();
+  try {
+    DefineBuiltins();
+  } catch (const std::bad_alloc&) {
+    return Fail(result, report);
+  }
+  ClearOutput();
+
+  if (headerPath[0] != '\0') {
+    if (!ReadStep(headerPath)) {
+      report(kHeaderReadFailed);
+      result.readFailed = true;
+    } else if (!ExpandText(nullptr, OutputBuffer, kTextBufferSize)) {
+      return Fail(result, report);
+    }
+  }
+  ClearOutput();
+
+  if (mainPath[0] != '\0') {
+    if (!ReadStep(mainPath)) {
+      report(kMainReadFailed);
+      result.readFailed = true;
+      // A short read leaves part of the file; the result of an unread file is empty.
+      ClearOutput();
+    } else if (!ExpandText(OutputBuffer, OutputBuffer, kTextBufferSize)) {
+      return Fail(result, report);
+    }
+  }
+
+  result.rows.emplace_back(kResultRowText);
+  for (const TagEntry& entry : gTagTable.entries) {
+    if (entry.InUse()) result.rows.emplace_back(entry.name);
+  }
+  result.completed = true;
+  return result;
+}
+
+}  // namespace morvane
