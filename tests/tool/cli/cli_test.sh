@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# End-to-end checks of the built morvane-cli: cli_test.sh BINARY GROUP runs one group of cases.
+set -uo pipefail
+cli=$1
+group=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+export LC_ALL=C.UTF-8
+unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH LANG LANGUAGE
+failures=0
+
+# run ARGS...: runs the tool, leaving its standard output in out, standard error in err and the status in rc.
+run() {
+  "$cli" "$@" >out 2>err
+  rc=$?
+}
+fail() {
+  echo "FAIL [$group] $*"
+  echo "  status: $rc"
+  echo "  stdout: $(head -c 300 out | od -c | head -5)"
+  echo "  stderr: $(head -c 300 err)"
+  failures=$((failures + 1))
+}
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: expected status $1"; }
+# expect_out BYTES LABEL: standard output is exactly BYTES (printf format).
+expect_out() {
+  printf "$1" >expected
+  cmp -s out expected || fail "$2: standard output differs from '$1'"
+}
+expect_err() {
+  printf "$1" >expected
+  cmp -s err expected || fail "$2: standard error differs from '$1'"
+}
+cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
+
+builtins='_eof\n_crlf\n_systemname\n_systemversion\n_year\n_month\n_day\n_hour\n_minute\n_second\n_millisecond\n'
+builtins+='_dayofweek\n_year2\n_month2\n_day2\n_hour2\n_minute2\n_second2\n_millisecond2\n_noon\n_noonhour\n'
+builtins+='_noonhour2\n_osmajorversion\n_osminorversion\n_osbuildnumber\n_osplatform\n_osservicepack\n'
+overflow='[big data="0123456789abcdef"][big loop="100000"]'
+
+case $group in
+usage)
+  run; expect_rc 64 "no operands"; expect_out '' "no operands"
+  grep -q '^morvane-cli: ' err || fail "no operands: message"
+  run a; expect_rc 64 "one operand"
+  run a b c; expect_rc 64 "three operands"
+  run --bogus a b; expect_rc 64 "unknown long option"
+  grep -q "^morvane-cli: unknown option '--bogus'" err || fail "unknown option message"
+  run -x a b; expect_rc 64 "unknown short option"
+  run a b -o; expect_rc 64 "-o without its argument"
+  run a b --value; expect_rc 64 "--value without its argument"
+  run --tags=1 '' ''; expect_rc 64 "--tags with an argument"
+  run --tags --value x '' ''; expect_rc 64 "--tags with --value"
+  run --codepage bogus '' ''; expect_rc 64 "unknown --codepage"
+  MORVANE_CODEPAGE=bogus run '' ''; expect_rc 64 "unknown MORVANE_CODEPAGE"
+  grep -q 'MORVANE_CODEPAGE' err || fail "MORVANE_CODEPAGE message"
+  MORVANE_CODEPAGE=bogus run --codepage 932 '' ''; expect_rc 0 "--codepage overrides MORVANE_CODEPAGE"
+  run --help; expect_rc 0 "--help"; head -n1 out | grep -q '^Usage: morvane-cli \[OPTION\]... HEADER MAIN$' || fail "--help text"
+  grep -q '（出力結果）' out || fail "--help names the result row"
+  run -h x; expect_rc 0 "-h"
+  run --version; expect_rc 0 "--version"; expect_out 'morvane-cli 1.0\n' "--version"
+  printf 'dash' >-; run -- '' -; expect_rc 0 "operand after --"; expect_out 'dash' "operand after --"
+  ;;
+status)
+  run '' ''; expect_rc 0 "both empty"; expect_out '' "both empty"; expect_err '' "both empty"
+  printf 'skipped header text [who data="world"]' >h.txt
+  printf 'Hello, [who]!\r\n[who max="3"][_crlf]' >m.txt
+  run h.txt m.txt; expect_rc 0 "header and main"; expect_out 'Hello, world!\r\nwor\r\n' "header and main"
+  expect_err '' "header and main"
+  run missing.txt m.txt; expect_rc 1 "missing header"; expect_out 'Hello, !\r\n\r\n' "missing header"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "missing header"
+  run missing.txt missing2.txt; expect_rc 1 "both missing"; expect_out '' "both missing"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\nmorvane-cli: メインファイルの読み込みに失敗しました。\n' "both missing"
+  printf '%s' "$overflow" >over.txt
+  run h.txt over.txt; expect_rc 2 "failed expansion"; expect_out '' "failed expansion"
+  expect_err 'morvane-cli: メモリ不足またはオーバーフローが発生しました。\n' "failed expansion"
+  run over.txt missing.txt; expect_rc 2 "failed header expansion"
+  expect_err 'morvane-cli: メモリ不足またはオーバーフローが発生しました。\n' "main not read after a failed header"
+  printf 'kept[_eof]dropped' >eof.txt
+  run '' eof.txt; expect_rc 0 "_eof"; expect_out 'kept' "_eof ends the result"
+  head -c 1048576 /dev/zero | tr '\0' 'a' >big.txt
+  run '' big.txt; expect_rc 1 "1 MiB main file"; expect_out '' "1 MiB main file"
+  head -c 1048575 /dev/zero | tr '\0' 'a' >limit.txt
+  run '' limit.txt; expect_rc 0 "largest main file"; cmp -s out limit.txt || fail "largest main file unchanged"
+  LC_ALL=C run missing.txt ''; expect_rc 1 "C locale"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "C locale prints UTF-8"
+  ;;
+output)
+  printf '[x data="saved"]<[x]>' >m.txt
+  run -o res.txt '' m.txt; expect_rc 0 "-o"; expect_out '' "-o prints nothing"; expect_err '' "-o"
+  printf '<saved>' >expected; cmp -s res.txt expected || fail "-o content"
+  run --output=res2.txt '' m.txt; expect_rc 0 "--output="; cmp -s res2.txt expected || fail "--output= content"
+  run '' m.txt -ores3.txt; expect_rc 0 "-oFILE"; cmp -s res3.txt expected || fail "-oFILE content"
+  run --output res4.txt missing.txt m.txt; expect_rc 1 "-o with a read failure"; cmp -s res4.txt expected || fail "-o read failure content"
+  printf 'old' >keep.txt
+  printf '%s' "$overflow" >over.txt
+  run -o keep.txt '' over.txt; expect_rc 2 "-o after a failed run"
+  printf 'old' >expected; cmp -s keep.txt expected || fail "-o after a failed run keeps the file"
+  run -o fresh.txt '' over.txt; [ ! -e fresh.txt ] || fail "-o after a failed run creates nothing"
+  run -o no-such-dir/res.txt '' m.txt; expect_rc 74 "unwritable output"
+  expect_err 'morvane-cli: テキストファイルの書き込みに失敗しました。\n' "unwritable output"
+  run -o empty.txt '' ''; expect_rc 0 "empty result"; [ -f empty.txt ] && [ ! -s empty.txt ] || fail "empty result file"
+  run -o tags-res.txt --tags '' m.txt; expect_rc 0 "-o with --tags"
+  cmp -s tags-res.txt <(printf '<saved>') || fail "-o with --tags writes the result"
+  expect_out "（出力結果）\n${builtins}x\n" "-o with --tags prints the list"
+  ;;
+tags)
+  run --tags '' ''; expect_rc 0 "--tags"; expect_out "（出力結果）\n${builtins}" "--tags of the built-ins"
+  printf '[b data="1"][a data="2"]' >h.txt
+  printf '[c data="3"][b data="4"]body' >m.txt
+  run --tags h.txt m.txt; expect_out "（出力結果）\n${builtins}b\na\nc\n" "--tags in table order"
+  printf '%s' "$overflow" >over.txt
+  run --tags '' over.txt; expect_rc 2 "--tags after a failed run"; expect_out '' "--tags after a failed run"
+  run --tags --codepage 932 '' ''
+  { cp932 '（出力結果）'; printf "\n${builtins}"; } >expected
+  cmp -s out expected || fail "--tags under 932 prints the result row in code page 932"
+  cp932 '[表 data="v"]' >sj.txt
+  run --tags --codepage 932 '' sj.txt
+  { cp932 '（出力結果）'; printf "\n${builtins}"; cp932 '表'; printf '\n'; } >expected
+  cmp -s out expected || fail "--tags under 932 lists names as bytes"
+  ;;
+value)
+  printf '[v data="the value"][e data=""][n readonly="yes"][z data="ab" min="5"][v2 data="[v] twice"]' >m.txt
+  run --value v '' m.txt; expect_rc 0 "--value"; expect_out 'the value' "--value"
+  run --value=v2 '' m.txt; expect_out '[v] twice' "--value shows the value as stored"
+  run --value e '' m.txt; expect_rc 0 "empty value"; expect_out '' "empty value"
+  run --value n '' m.txt; expect_rc 0 "no value"; expect_out '' "no value"
+  run --value _eof '' m.txt; expect_rc 0 "_eof"; expect_out '' "_eof"
+  run --value _systemname '' ''; expect_out 'Morvane' "built-in"
+  run --value V '' m.txt; expect_rc 3 "no such tag (names are case-sensitive)"; expect_out '' "no such tag"
+  run --value v missing.txt m.txt; expect_rc 1 "--value with a read failure"; expect_out 'the value' "--value, read failure"
+  run --value nothing missing.txt m.txt; expect_rc 3 "--value no tag wins over a read failure"
+  printf '%s' "$overflow" >over.txt
+  run --value big '' over.txt; expect_rc 2 "--value after a failed run"; expect_out '' "--value after a failed run"
+  ;;
+codepage)
+  # 表 is 0x95 0x5C in code page 932: its trail byte must not escape the closing quote.
+  cp932 '[t data="表"]<[t]>' >sj.txt
+  run --codepage 932 '' sj.txt; expect_rc 0 "932"; { printf '<'; cp932 '表'; printf '>'; } >expected
+  cmp -s out expected || fail "--codepage 932 steps by characters"
+  MORVANE_CODEPAGE=cp932 run '' sj.txt; cmp -s out expected || fail "MORVANE_CODEPAGE=cp932"
+  run --codepage SHIFT_JIS '' sj.txt; cmp -s out expected || fail "--codepage SHIFT_JIS"
+  run --codepage none '' sj.txt; cmp -s out expected && fail "--codepage none reads bytes, not characters"
+  MORVANE_CODEPAGE=932 run --codepage none '' sj.txt; cmp -s out expected && fail "--codepage beats the environment"
+  cp932 '[表 data="表"]' >name.txt
+  run --codepage 932 --value 表 '' name.txt; expect_rc 0 "--value converts NAME"; cp932 '表' >expected
+  cmp -s out expected || fail "--value NAME in the locale's encoding finds the code page 932 tag"
+  ;;
+epoch)
+  printf '[_year]-[_month2]-[_day2] [_hour2]:[_minute2]:[_second2].[_millisecond2] [_dayofweek] [_noon] [_noonhour2] [_year2]' >m.txt
+  TZ=UTC SOURCE_DATE_EPOCH=951827696 run '' m.txt; expect_rc 0 "epoch"
+  expect_out '2000-02-29 12:34:56.000 2 1 12 00' "SOURCE_DATE_EPOCH in UTC"
+  TZ=JST-9 SOURCE_DATE_EPOCH=951827696 run '' m.txt; expect_out '2000-02-29 21:34:56.000 2 1 09 00' "SOURCE_DATE_EPOCH honours TZ"
+  TZ=UTC SOURCE_DATE_EPOCH=0 run '' m.txt; expect_out '1970-01-01 00:00:00.000 4 0 12 70' "the epoch itself"
+  year=$(date -u +%Y)
+  for bad in 951827696x ' 951827696' -1 1e9 ''; do
+    TZ=UTC SOURCE_DATE_EPOCH=$bad run --value _year '' ''
+    [ "$(cat out)" -ge "$year" ] 2>/dev/null || fail "SOURCE_DATE_EPOCH='$bad' is ignored"
+  done
+  ;;
+paths)
+  # Non-ASCII paths on the command line (UTF-8 locale) under code page 932; 表 holds a 0x5C trail byte.
+  mkdir -p 'データ/表'
+  cp932 '値は[v]' >'データ/表/メイン.txt'
+  printf '[v data="ok"]' >'データ/ヘッダー.txt'
+  run --codepage 932 'データ/ヘッダー.txt' 'データ/表/メイン.txt'; expect_rc 0 "non-ASCII paths"
+  { cp932 '値は'; printf 'ok'; } >expected; cmp -s out expected || fail "non-ASCII paths under 932"
+  # datafile resolved against the main file's directory, the path's own 表 included.
+  cp932 '[d datafile="\表\データ.txt"][d]' >'データ/main2.txt'
+  printf 'from datafile' >'データ/表/データ.txt'
+  run --codepage 932 '' 'データ/main2.txt'; expect_rc 0 "datafile"; expect_out 'from datafile' "datafile under 932"
+  run --codepage 932 -o 'データ/結果.txt' '' 'データ/main2.txt'; expect_rc 0 "-o non-ASCII"
+  printf 'from datafile' >expected; cmp -s 'データ/結果.txt' expected || fail "-o to a non-ASCII path"
+  run --codepage 932 '' 'データ/😀.txt'; expect_rc 64 "a path the code page cannot hold"
+  grep -q '^morvane-cli: ' err || fail "unconvertible path message"
+  run "$work/データ/ヘッダー.txt" "$work/データ/main2.txt"; expect_rc 0 "absolute UTF-8 paths without a code page"
+  ;;
+*)
+  echo "unknown group $group"
+  exit 2
+  ;;
+esac
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed in group $group"
+  exit 1
+fi
+echo "group $group: all checks passed"

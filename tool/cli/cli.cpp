@@ -1,0 +1,147 @@
+// morvane-cli: one update run from the command line, for scripts and build systems.
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "engine/tag_table.h"
+#include "engine/text.h"
+#include "files/text_files.h"
+#include "tool/cli/cli_options.h"
+#include "tool/cli/cli_platform.h"
+#include "tool/commands.h"
+#include "tool/update_run.h"
+
+namespace morvane {
+namespace {
+
+// A message of the run or of the tool itself, one line on standard error.
+void PrintMessage(const char* message) {
+  const std::string text = ProgramTextForTerminal(message);
+  std::fprintf(stderr, "morvane-cli: %s\n", text.c_str());
+  std::fflush(stderr);
+}
+
+int UsageError(const std::string& reason) {
+  PrintMessage(reason.c_str());
+  std::fputs("Try 'morvane-cli --help' for more information.\n", stderr);
+  return kExitUsage;
+}
+
+// Selects the active code page: --codepage, else the environment's. 0 with a reason when unknown.
+int ChooseCodePage(const CliOptions& options, std::string* reason) {
+  int codePage = kCodePageNone;
+  if (options.hasCodePage) {
+    if (!CodePageFromName(options.codePage.c_str(), &codePage)) {
+      *reason = "unknown code page '" + options.codePage + "'";
+      return 0;
+    }
+  } else if (!DetectPlatformCodePage(&codePage)) {
+    *reason = "MORVANE_CODEPAGE names an unknown code page";
+    return 0;
+  }
+  SetActiveCodePage(codePage);
+  return 1;
+}
+
+int ConvertArgument(std::string* argument, std::string* reason) {
+  std::string converted;
+  if (!ArgumentToCodePage(argument->c_str(), &converted)) {
+    *reason = "'" + *argument + "' cannot be written in the active code page";
+    return 0;
+  }
+  *argument = converted;
+  return 1;
+}
+
+// Writes bytes to standard output; 0 on a failed write.
+int PrintBytes(const char* bytes, size_t length) {
+  return length == 0 || std::fwrite(bytes, 1, length, stdout) == length ? 1 : 0;
+}
+
+// The tag list: the result row, then every tag name in table order, one per line.
+int PrintTags(const UpdateResult& result) {
+  int ok = 1;
+  const std::string resultRow = ProgramTextForCodePage(kResultRowText);
+  ok &= PrintBytes(resultRow.data(), resultRow.size());
+  ok &= PrintBytes("\n", 1);
+  for (size_t i = 1; i < result.rows.size(); ++i) {
+    ok &= PrintBytes(result.rows[i].data(), result.rows[i].size());
+    ok &= PrintBytes("\n", 1);
+  }
+  return ok;
+}
+
+int Run(const CliOptions& given) {
+  CliOptions options = given;
+  std::string reason;
+  if (!ChooseCodePage(options, &reason)) return UsageError(reason);
+  if (!ConvertArgument(&options.headerPath, &reason) || !ConvertArgument(&options.mainPath, &reason) ||
+      !ConvertArgument(&options.output, &reason) || !ConvertArgument(&options.valueName, &reason)) {
+    return UsageError(reason);
+  }
+
+  OutputBuffer = new (std::nothrow) char[kTextBufferSize];
+  if (OutputBuffer == nullptr) {
+    PrintMessage(kNoMemory);
+    return kExitNotCompleted;
+  }
+  FindModuleDirectory();
+  std::memcpy(BaseDirectory, ModuleDirectory, kPathBufferSize);
+
+  const ReportError report = [](const char* message) { PrintMessage(message); };
+  const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report);
+  CommandState state;
+  state.lastRunCompleted = result.completed;
+
+  int status = result.readFailed ? kExitReadFailed : kExitOk;
+  int printed = 1;
+  if (!result.completed) {
+    status = kExitNotCompleted;
+  } else {
+    if (options.hasOutput && !SaveCommand(state, options.output.c_str(), report)) status = kExitCannotWrite;
+    if (options.tags) {
+      printed = PrintTags(result);
+    } else if (options.hasValue) {
+      const TagEntry* entry = gTagTable.Find(options.valueName.c_str());
+      if (entry == nullptr) {
+        if (status != kExitCannotWrite) status = kExitNoSuchTag;
+      } else if (entry->data != nullptr) {
+        printed = PrintBytes(entry->data, std::strlen(entry->data));
+      }
+    } else if (!options.hasOutput) {
+      printed = PrintBytes(OutputBuffer, std::strlen(OutputBuffer));
+    }
+  }
+  delete[] OutputBuffer;
+  OutputBuffer = nullptr;
+
+  if (std::fflush(stdout) != 0 || !printed) {
+    PrintMessage("cannot write standard output");
+    status = kExitCannotWrite;
+  }
+  return status;
+}
+
+}  // namespace
+}  // namespace morvane
+
+int main(int argc, char** argv) {
+  using namespace morvane;
+  std::setlocale(LC_ALL, "");
+  PrepareStreams();
+  CliOptions options;
+  std::string error;
+  if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
+  if (options.help) {
+    const std::string usage = ProgramTextForTerminal(kCliUsage);
+    std::fputs(usage.c_str(), stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
+  }
+  if (options.version) {
+    std::fputs(kCliVersion, stdout);
+    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
+  }
+  return Run(options);
+}

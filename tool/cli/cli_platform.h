@@ -1,0 +1,22 @@
+// What morvane-cli needs of the platform: its standard streams and the encodings around the active code page.
+#pragma once
+
+#include <string>
+
+namespace morvane {
+
+// Sets the standard streams up for raw bytes.
+void PrepareStreams();
+
+// Converts a command-line argument from the locale's encoding into the active code page (unchanged when the
+// two are the same). Returns 0 when the argument cannot be converted.
+int ArgumentToCodePage(const char* argument, std::string* converted);
+
+// One of the program's own texts (a message, the usage) as the terminal shows it: in the locale's encoding,
+// or unchanged where the locale cannot represent it.
+std::string ProgramTextForTerminal(const char* text);
+
+// One of the program's own texts in the active code page, to stand among the tag names it lists.
+std::string ProgramTextForCodePage(const char* text);
+
+}  // namespace morvane
