@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# End-to-end checks of the built morvane-cli: cli_test.sh BINARY GROUP runs one group of cases.
+# End-to-end checks of the built morvane-cli: cli_test.sh BINARY GROUP [SOURCE_DIR] runs one group of cases.
 set -uo pipefail
 cli=$1
 group=$2
+source_dir=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -175,6 +176,23 @@ paths)
   run --codepage 932 '' 'データ/😀.txt'; expect_rc 64 "a path the code page cannot hold"
   grep -q '^morvane-cli: ' err || fail "unconvertible path message"
   run "$work/データ/ヘッダー.txt" "$work/データ/main2.txt"; expect_rc 0 "absolute UTF-8 paths without a code page"
+  ;;
+examples)
+  # The shipped examples, dated reproducibly, against their recorded results.
+  expected_dir=$source_dir/tests/tool/cli/expected
+  TZ=UTC SOURCE_DATE_EPOCH=951827696 run --codepage utf-8 "$source_dir/examples/utf-8/header.txt" \
+    "$source_dir/examples/utf-8/main.txt"
+  expect_rc 0 "UTF-8 example"; expect_err '' "UTF-8 example"
+  cmp -s out "$expected_dir/example-utf-8.txt" || fail "UTF-8 example result"
+  TZ=UTC SOURCE_DATE_EPOCH=951827696 run --codepage 932 "$source_dir/examples/cp932/header.txt" \
+    "$source_dir/examples/cp932/main.txt"
+  expect_rc 0 "cp932 example"; expect_err '' "cp932 example"
+  cmp -s out "$expected_dir/example-cp932.txt" || fail "cp932 example result"
+  # The two sets hold the same text in two encodings.
+  for f in header.txt main.txt data/notes.txt; do
+    iconv -f CP932 -t UTF-8 "$source_dir/examples/cp932/$f" | cmp -s - "$source_dir/examples/utf-8/$f" ||
+      fail "examples/cp932/$f is examples/utf-8/$f in code page 932"
+  done
   ;;
 *)
   echo "unknown group $group"
