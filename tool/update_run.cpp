@@ -42,7 +42,7 @@ int ReadStep(const char* path) {
 
 UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const ReportError& report) {
   UpdateResult result;
-  std::memcpy(BaseDirectory, ModuleDirectory, kPathBufferSize);
+  ResetBaseDirectory();
   gTagTable.ClearAll();
   try {
     DefineBuiltins();

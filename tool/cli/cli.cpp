@@ -88,7 +88,7 @@ int Run(const CliOptions& given) {
     return kExitNotCompleted;
   }
   FindModuleDirectory();
-  std::memcpy(BaseDirectory, ModuleDirectory, kPathBufferSize);
+  ResetBaseDirectory();
 
   const ReportError report = [](const char* message) { PrintMessage(message); };
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report);
