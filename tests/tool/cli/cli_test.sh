@@ -84,6 +84,11 @@ status)
   run '' big.txt; expect_rc 1 "1 MiB main file"; expect_out '' "1 MiB main file"
   head -c 1048575 /dev/zero | tr '\0' 'a' >limit.txt
   run '' limit.txt; expect_rc 0 "largest main file"; cmp -s out limit.txt || fail "largest main file unchanged"
+  if [ -w /dev/full ]; then
+    "$cli" '' m.txt >/dev/full 2>err; rc=$?
+    expect_rc 74 "standard output that cannot be written"
+    grep -q '^morvane-cli: cannot write standard output$' err || fail "standard output failure message"
+  fi
   LC_ALL=C run missing.txt ''; expect_rc 1 "C locale"
   expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "C locale prints UTF-8"
   ;;
