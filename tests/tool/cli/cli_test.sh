@@ -16,6 +16,13 @@ run() {
   "$cli" "$@" >out 2>err
   rc=$?
 }
+# run_in LOCALE ARGS...: the same under another locale, which the shell itself need not know.
+run_in() {
+  local locale=$1
+  shift
+  LC_ALL=$locale "$cli" "$@" >out 2>err
+  rc=$?
+}
 fail() {
   echo "FAIL [$group] $*"
   echo "  status: $rc"
@@ -89,7 +96,7 @@ status)
     expect_rc 74 "standard output that cannot be written"
     grep -q '^morvane-cli: cannot write standard output$' err || fail "standard output failure message"
   fi
-  LC_ALL=C run missing.txt ''; expect_rc 1 "C locale"
+  run_in C missing.txt ''; expect_rc 1 "C locale"
   expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "C locale prints UTF-8"
   ;;
 output)
@@ -181,6 +188,30 @@ paths)
   run --codepage 932 '' 'データ/😀.txt'; expect_rc 64 "a path the code page cannot hold"
   grep -q '^morvane-cli: ' err || fail "unconvertible path message"
   run "$work/データ/ヘッダー.txt" "$work/データ/main2.txt"; expect_rc 0 "absolute UTF-8 paths without a code page"
+  ;;
+locale)
+  # Locales of other encodings, built into the work folder: EUC-JP, and Latin-1, which holds no Japanese.
+  mkdir -p loc
+  localedef -i ja_JP -f EUC-JP loc/ja_JP.EUC-JP 2>/dev/null || fail "cannot build the ja_JP.EUC-JP locale"
+  localedef -i en_US -f ISO-8859-1 loc/en_US.ISO-8859-1 2>/dev/null || fail "cannot build the en_US.ISO-8859-1 locale"
+  export LOCPATH=$work/loc
+  euc() { printf '%s' "$1" | iconv -f UTF-8 -t EUC-JP; }
+  run_in ja_JP.EUC-JP missing.txt ''; expect_rc 1 "EUC-JP locale"
+  { printf 'morvane-cli: '; euc 'ヘッダーファイルの読み込みに失敗しました。'; printf '\n'; } >expected
+  cmp -s err expected || fail "messages in the locale's encoding"
+  run_in en_US.ISO-8859-1 missing.txt ''; expect_rc 1 "Latin-1 locale"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "messages the locale cannot show stay UTF-8"
+  # An EUC-JP argument reaches the run in code page 932; the file's name on disk is in the locale's encoding.
+  name=$(euc 'メイン表.txt')
+  cp932 '[表 data="値"]<[表]>' >"$name"
+  run_in ja_JP.EUC-JP --codepage 932 '' "$name"; expect_rc 0 "EUC-JP path under 932"
+  { printf '<'; cp932 '値'; printf '>'; } >expected; cmp -s out expected || fail "EUC-JP path under 932"
+  run_in ja_JP.EUC-JP --codepage 932 --value "$(euc '表')" '' "$name"; expect_rc 0 "EUC-JP NAME"
+  cp932 '値' >expected; cmp -s out expected || fail "EUC-JP NAME finds the code page 932 tag"
+  run_in ja_JP.EUC-JP --codepage 932 --tags '' "$name"
+  { cp932 '（出力結果）'; printf "\n${builtins}"; cp932 '表'; printf '\n'; } >expected
+  cmp -s out expected || fail "--tags is in the active code page whatever the locale"
+  run_in ja_JP.EUC-JP --codepage 932 '' "$(printf 'bad\xff.txt')"; expect_rc 64 "invalid EUC-JP argument"
   ;;
 examples)
   # The shipped examples, dated reproducibly, against their recorded results.
