@@ -1,0 +1,68 @@
+#include "tool/qt/dialog_hooks.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+#include "tool/commands.h"
+
+namespace morvane {
+
+namespace {
+
+// A filter shown with its label; Qt takes its pattern from the last parenthesised group, so "*.*" keeps
+// its label while matching every file, as it does on Windows, names without a dot included.
+QString NameFilter(const char* label, const char* pattern) {
+  QString qtPattern = QString::fromUtf8(pattern);
+  if (qtPattern == QStringLiteral("*.*")) qtPattern = QStringLiteral("*");
+  return QString::fromUtf8(label) + QStringLiteral(" (") + qtPattern + QStringLiteral(")");
+}
+
+QString RunFileDialog(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  QStringList files = dialog.selectedFiles();
+  return files.isEmpty() ? QString() : files.front();
+}
+
+}  // namespace
+
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const QString& initial) {
+  auto dialog = std::make_unique<QFileDialog>(owner);
+  dialog->setAcceptMode(QFileDialog::AcceptOpen);
+  // Any name may be typed: the file is only named here, and a missing one is reported by the run.
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setOption(QFileDialog::HideNameFilterDetails);
+  dialog->setNameFilters(
+      {NameFilter(kTextFilterLabel, kTextFilterPattern), NameFilter(kAllFilterLabel, kAllFilterPattern)});
+  if (!initial.isEmpty()) dialog->selectFile(initial);
+  return dialog;
+}
+
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner) {
+  auto dialog = std::make_unique<QFileDialog>(owner);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setFileMode(QFileDialog::AnyFile);
+  dialog->setOption(QFileDialog::HideNameFilterDetails);
+  dialog->setNameFilters({NameFilter(kTextFilterLabel, kTextFilterPattern)});
+  dialog->setDefaultSuffix(QString::fromUtf8(kDefaultExtension));
+  return dialog;
+}
+
+DialogHooks PlatformDialogHooks() {
+  DialogHooks hooks;
+  hooks.openFile = [](QWidget* owner, const QString& initial) {
+    auto dialog = MakeOpenDialog(owner, initial);
+    return RunFileDialog(*dialog);
+  };
+  hooks.saveFile = [](QWidget* owner) {
+    auto dialog = MakeSaveDialog(owner);
+    return RunFileDialog(*dialog);
+  };
+  hooks.showMessage = [](QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok, owner);
+    box.exec();
+  };
+  return hooks;
+}
+
+}  // namespace morvane

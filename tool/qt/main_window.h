@@ -1,0 +1,89 @@
+// The tool's window: the eleven controls of the dialog, bound to the shared commands.
+#pragma once
+
+#include <QDialog>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tool/commands.h"
+#include "tool/qt/dialog_hooks.h"
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace morvane {
+
+// Captions of the controls, in the order of the controls.
+inline constexpr char kUpdateCaption[] = "更新";
+inline constexpr char kSaveCaption[] = "ファイルに保存";
+inline constexpr char kHeaderLabel[] = "ヘッダーファイルを指定します";
+inline constexpr char kOpenCaption[] = "開く";
+inline constexpr char kMainLabel[] = "メインファイルを指定します";
+inline constexpr char kTagListLabel[] = "タグ一覧";
+
+// The view font: a fixed-pitch face with Japanese glyphs, 16 pixels high.
+inline constexpr int kViewFontPixels = 16;
+
+// A box's text as read for a run: at most this many bytes.
+inline constexpr size_t kBoxTextMax = 258;
+
+class MainWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(DialogHooks hooks, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Start-up: module and base directory, OutputBuffer. Returns 0 (after telling the user) when the buffer
+  // cannot be allocated; the window is then not to be shown.
+  int Start();
+
+  // The commands, as the buttons and the list run them.
+  void Update();
+  void Save();
+  void OpenInto(QLineEdit* box);
+  void SelectionChanged();
+
+  // Converts a dialog-unit rectangle of the template to pixels at the dialog font's scale.
+  QRect DialogUnitsToPixels(int x, int y, int width, int height) const;
+
+ public slots:
+  void reject() override;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void Report(const char* message);
+  void Refresh(const std::vector<std::string>& tagNames);
+  void ShowInView(const char* text);
+  void PlaceControls();
+  void ReleaseBuffer();
+
+  DialogHooks hooks_;
+  CommandState state_;
+  std::unique_ptr<char[]> buffer_;
+  int baseUnitX_ = 0;
+  int baseUnitY_ = 0;
+
+  QPushButton* update_;
+  QPushButton* save_;
+  QLabel* headerLabel_;
+  QLineEdit* headerBox_;
+  QPushButton* headerOpen_;
+  QLabel* mainLabel_;
+  QLineEdit* mainBox_;
+  QPushButton* mainOpen_;
+  QLabel* tagListLabel_;
+  QListWidget* tagList_;
+  QPlainTextEdit* view_;
+};
+
+// The font of the text view.
+QFont ViewFont();
+
+}  // namespace morvane
