@@ -303,10 +303,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(View()->toPlainText(), Text("株式会社モルベーン"));
   }
 
+  void enterRunsUpdate_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("main path box") << "mainBox";
+    QTest::newRow("header path box") << "headerBox";
+    QTest::newRow("tag list") << "tagList";
+    QTest::newRow("text view") << "view";
+  }
   void enterRunsUpdate() {
+    QFETCH(QString, focus);
     WriteFile(Path("main.txt"), "enter");
     Type(MainBox(), Path("main.txt"));
-    QTest::keyClick(MainBox(), Qt::Key_Return);
+    QWidget* target = window_->findChild<QWidget*>(focus);
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_Return);
     QCOMPARE(View()->toPlainText(), QStringLiteral("enter"));
     QCOMPARE(Rows().size(), 28);
   }
@@ -453,7 +463,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
     QCOMPARE(save->defaultSuffix(), QStringLiteral("txt"));
     QVERIFY(!save->testOption(QFileDialog::DontConfirmOverwrite));
-    QCOMPARE(save->nameFilters().size(), 1);
+    save->setOption(QFileDialog::DontUseNativeDialog);
+    auto* saveTypes = save->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(saveTypes != nullptr);
+    QCOMPARE(saveTypes->count(), 1);
+    QCOMPARE(saveTypes->itemText(0), Text("テキストファイル (*.txt)"));
 
     auto open = MakeOpenDialog(window_.get(), Path("initial.txt"));
     open->setOption(QFileDialog::DontUseNativeDialog);
