@@ -8,9 +8,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -479,6 +481,48 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < types->count(); ++i) labels << types->itemText(i);
     QCOMPARE(labels, QStringList({Text("テキストファイル (*.txt)"), Text("すべてのファイル (*.*)")}));
     QCOMPARE(open->selectedFiles(), QStringList({Path("initial.txt")}));
+  }
+
+  // The platform's own modal calls, answered from inside their loops.
+  void platformMessageBox() {
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen = box->windowTitle() + "|" + box->text() + "|" + QString::number(box->icon()) + "|" +
+             QString::number(box->standardButtons());
+      box->button(QMessageBox::Ok)->click();
+    });
+    PlatformDialogHooks().showMessage(window_.get(), Text("テキストファイルの書き込みに失敗しました。"));
+    QCOMPARE(seen, Text("エラー|テキストファイルの書き込みに失敗しました。|") +
+                       QString::number(QMessageBox::Warning) + "|" + QString::number(QMessageBox::Ok));
+  }
+
+  void platformSaveDialogAddsTheExtension() {
+    QString folder = dir_->path();
+    QTimer::singleShot(0, [folder] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      dialog->setDirectory(folder);
+      dialog->selectFile(QStringLiteral("report"));
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its button does
+    });
+    QString chosen = PlatformDialogHooks().saveFile(window_.get());
+    QCOMPARE(chosen, QDir(folder).filePath(QStringLiteral("report.txt")));
+  }
+
+  void platformOpenDialogStartsFromTheBox() {
+    WriteFile(Path("header.txt"), "x");
+    QString initial;
+    QTimer::singleShot(0, [&initial] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      initial = dialog->selectedFiles().value(0);
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its button does
+    });
+    QString chosen = PlatformDialogHooks().openFile(window_.get(), Path("header.txt"));
+    QCOMPARE(initial, Path("header.txt"));
+    QCOMPARE(chosen, Path("header.txt"));
   }
 
   void wholeMebibyteResult() {
