@@ -183,17 +183,17 @@ void MainWindow::Update() {
   ReportError report = [this](const char* message) { Report(message); };
   // A path with no form in the code page cannot name a file: it is that file's read failure, reported where
   // the run would report it (the header's before the run's own messages, the main file's after the header).
-  std::string header;
-  std::string main;
-  bool headerNamed = ReadPathBox(headerBox_, &header);
-  bool mainNamed = ReadPathBox(mainBox_, &main);
+  std::string headerPath;
+  std::string mainPath;
+  bool headerNamed = ReadPathBox(headerBox_, &headerPath);
+  bool mainNamed = ReadPathBox(mainBox_, &mainPath);
   if (!headerNamed) {
     report(kHeaderReadFailed);
-    header.clear();
+    headerPath.clear();
   }
-  if (!mainNamed) main.clear();
+  if (!mainNamed) mainPath.clear();
   std::vector<std::string> tagNames;
-  bool refresh = UpdateCommand(state_, header.c_str(), main.c_str(), report, &tagNames);
+  bool refresh = UpdateCommand(state_, headerPath.c_str(), mainPath.c_str(), report, &tagNames);
   if (!refresh) return;
   if (!mainNamed) report(kMainReadFailed);
   Refresh(tagNames);
