@@ -1,0 +1,178 @@
+// Throughput of the engine on generated workloads: ExpandText alone, and whole runs where files matter.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "bench/workloads.h"
+#include "engine/expand.h"
+#include "engine/tag_table.h"
+#include "engine/text.h"
+#include "files/text_files.h"
+
+namespace morvane::bench {
+
+namespace {
+
+// The table as an update run leaves it before the main text: built-ins, then the header's definitions.
+void PrepareTable(const Workload& workload) {
+  gTagTable.ClearAll();
+  DefineBuiltinStandIns();
+  if (!workload.header.empty() && !ExpandText(nullptr, workload.header.c_str(), kTextBufferSize)) {
+    std::fprintf(stderr, "header expansion failed\n");
+    std::exit(1);
+  }
+}
+
+// Expands the main text over and over against a prepared table; the rate counts main-text bytes.
+void RunExpand(benchmark::State& state, const Workload& workload, int codePage) {
+  SetActiveCodePage(codePage);
+  PrepareTable(workload);
+  std::unique_ptr<char[]> destination(new char[kTextBufferSize]);
+  size_t resultLength = 0;
+  for (auto _ : state) {
+    if (!ExpandText(destination.get(), workload.main.c_str(), kTextBufferSize)) {
+      state.SkipWithError("expansion failed");
+      break;
+    }
+    benchmark::DoNotOptimize(destination.get());
+    resultLength = std::strlen(destination.get());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(workload.main.size()));
+  state.counters["out_bytes"] = static_cast<double>(resultLength);
+  gTagTable.ClearAll();
+}
+
+void BM_ExpandPlainAscii(benchmark::State& state) {
+  static const Workload workload{"", PlainAscii()};
+  RunExpand(state, workload, static_cast<int>(state.range(0)));
+}
+BENCHMARK(BM_ExpandPlainAscii)->Arg(kCodePage932)->Arg(kCodePageNone)->Unit(benchmark::kMicrosecond);
+
+void BM_ExpandPlainCp932(benchmark::State& state) {
+  static const Workload workload{"", PlainCp932()};
+  RunExpand(state, workload, kCodePage932);
+}
+BENCHMARK(BM_ExpandPlainCp932)->Unit(benchmark::kMicrosecond);
+
+void BM_ExpandRefs(benchmark::State& state) {
+  static const Workload workload = Refs();
+  RunExpand(state, workload, kCodePage932);
+}
+BENCHMARK(BM_ExpandRefs)->Unit(benchmark::kMicrosecond);
+
+void BM_ExpandWorst(benchmark::State& state) {
+  static const Workload workload = Worst();
+  RunExpand(state, workload, kCodePage932);
+}
+BENCHMARK(BM_ExpandWorst)->Unit(benchmark::kMillisecond);
+
+void BM_ExpandFields(benchmark::State& state) {
+  static const Workload workload = Fields();
+  RunExpand(state, workload, kCodePage932);
+}
+BENCHMARK(BM_ExpandFields)->Unit(benchmark::kMicrosecond);
+
+void BM_ExpandNested(benchmark::State& state) {
+  static const Workload workload = Nested(50);
+  RunExpand(state, workload, kCodePage932);
+}
+BENCHMARK(BM_ExpandNested)->Unit(benchmark::kMillisecond);
+
+// One lookup of the last of 1024 tags whose names share their first bytes.
+void BM_FindLastOfFullTable(benchmark::State& state) {
+  SetActiveCodePage(kCodePage932);
+  gTagTable.ClearAll();
+  DefineBuiltinStandIns();
+  for (int i = 0; i < kWorstTags; ++i) gTagTable.Define(WorstName(i).c_str(), "v", 1);
+  const std::string name = WorstName(kWorstTags - 1);
+  for (auto _ : state) benchmark::DoNotOptimize(gTagTable.Find(name.c_str()));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
+  gTagTable.ClearAll();
+}
+BENCHMARK(BM_FindLastOfFullTable);
+
+// A folder of its own for the files of the whole-run benchmarks, removed at exit.
+class Scratch {
+ public:
+  Scratch() {
+    char pattern[] = "/tmp/morvane-bench-XXXXXX";
+    const char* made = mkdtemp(pattern);
+    path_ = made != nullptr ? made : "/tmp";
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    if (path_ != "/tmp") std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+const Scratch& ScratchFolder() {
+  static const Scratch scratch;
+  return scratch;
+}
+
+// The steps of an update run on files: built-ins, the header read and expanded for its definitions, the
+// main file read into the output buffer and expanded in place.
+int RunFiles(const std::string& headerPath, const std::string& mainPath, char* outputBuffer) {
+  gTagTable.ClearAll();
+  DefineBuiltinStandIns();
+  SetBaseDirectory(headerPath.c_str());
+  if (!ReadTextFile(headerPath.c_str(), outputBuffer, kTextBufferSize)) return 0;
+  if (!ExpandText(nullptr, outputBuffer, kTextBufferSize)) return 0;
+  SetBaseDirectory(mainPath.c_str());
+  if (!ReadTextFile(mainPath.c_str(), outputBuffer, kTextBufferSize)) return 0;
+  return ExpandText(outputBuffer, outputBuffer, kTextBufferSize);
+}
+
+void RunWholeFiles(benchmark::State& state, const std::string& name, const Workload& workload) {
+  SetActiveCodePage(kCodePage932);
+  const std::string folder = ScratchFolder().path();
+  const std::string header = folder + "/" + name + "-header.txt";
+  const std::string main = folder + "/" + name + "-main.txt";
+  if (!WriteWholeFile(header, workload.header) || !WriteWholeFile(main, workload.main)) {
+    state.SkipWithError("cannot write the workload");
+    return;
+  }
+  std::unique_ptr<char[]> outputBuffer(new char[kTextBufferSize]);
+  for (auto _ : state) {
+    if (!RunFiles(header, main, outputBuffer.get())) {
+      state.SkipWithError("run failed");
+      break;
+    }
+    benchmark::DoNotOptimize(outputBuffer.get());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(workload.header.size() + workload.main.size()));
+  state.counters["out_bytes"] = static_cast<double>(std::strlen(outputBuffer.get()));
+  gTagTable.ClearAll();
+}
+
+void BM_RunRefs(benchmark::State& state) {
+  static const Workload workload = Refs();
+  RunWholeFiles(state, "refs", workload);
+}
+BENCHMARK(BM_RunRefs)->Unit(benchmark::kMicrosecond);
+
+// 100 files read with datafile, each referenced once; the rate counts the main text and the files.
+void BM_RunIncludes(benchmark::State& state) {
+  static const Workload workload = Includes(ScratchFolder().path());
+  RunWholeFiles(state, "includes", workload);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(workload.main.size() + kIncludeCount * 4000));
+}
+BENCHMARK(BM_RunIncludes)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+}  // namespace morvane::bench
+
+BENCHMARK_MAIN();

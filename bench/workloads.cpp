@@ -1,0 +1,225 @@
+#include "bench/workloads.h"
+
+#include <iconv.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "engine/tag_table.h"
+
+namespace morvane::bench {
+
+namespace {
+
+// A small fixed-seed generator: the same sequence on every run and platform.
+class Sequence {
+ public:
+  explicit Sequence(uint32_t seed) : state_(seed) {}
+  uint32_t Next(uint32_t bound) {
+    state_ = state_ * 1664525u + 1013904223u;
+    return (state_ >> 8) % bound;
+  }
+
+ private:
+  uint32_t state_;
+};
+
+// Plain words: no brackets, backslashes, dollars, quotes or commas, and none of m4's built-in names, so the
+// peers read the same text as plain text too.
+constexpr const char* kWords[] = {"alpha", "bravo", "the",    "quick", "brown",  "fox",    "jumps",
+                                  "over",  "lazy",  "dog",    "value", "table",  "entry",  "field",
+                                  "width", "text",  "buffer", "pass",  "output", "header", "main"};
+
+// Japanese phrases, converted to code page 932 once: long and short vowel marks, katakana with trail
+// bytes 0x5B and 0x5C, and kanji.
+constexpr const char* kPhrases[] = {"データ", "を読み込みます。", "表示する値は", "ソース",
+                                    "です。", "テーブル",         "の幅",         "出力結果"};
+
+std::string ToCp932(const char* utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) return {};
+  char out[256];
+  char* inPtr = const_cast<char*>(utf8);
+  size_t inLeft = std::strlen(utf8);
+  char* outPtr = out;
+  size_t outLeft = sizeof out;
+  const size_t status = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  if (status == static_cast<size_t>(-1)) return {};
+  return std::string(out, static_cast<size_t>(outPtr - out));
+}
+
+// Fills a text up to kMaxText bytes with pieces chosen by the sequence, a line break every ~70 bytes.
+template <typename Pick>
+std::string FillPlain(Pick pick) {
+  std::string text;
+  text.reserve(kMaxText);
+  size_t line = 0;
+  for (;;) {
+    const std::string& piece = pick();
+    if (text.size() + piece.size() + 1 > kMaxText) break;
+    text += piece;
+    line += piece.size() + 1;
+    if (line > 70) {
+      text += '\n';
+      line = 0;
+    } else {
+      text += ' ';
+    }
+  }
+  text.append(kMaxText - text.size(), '.');
+  return text;
+}
+
+std::string Number(int value, int digits) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%0*d", digits, value);
+  return buffer;
+}
+
+constexpr const char* kBuiltinNames[] = {
+    "_eof",           "_crlf",       "_systemname",   "_systemversion", "_year",           "_month",
+    "_day",           "_hour",       "_minute",       "_second",        "_millisecond",    "_dayofweek",
+    "_year2",         "_month2",     "_day2",         "_hour2",         "_minute2",        "_second2",
+    "_millisecond2",  "_noon",       "_noonhour",     "_noonhour2",     "_osmajorversion", "_osminorversion",
+    "_osbuildnumber", "_osplatform", "_osservicepack"};
+
+}  // namespace
+
+std::string PlainAscii() {
+  Sequence sequence(1);
+  std::string word;
+  return FillPlain([&]() -> const std::string& {
+    word = kWords[sequence.Next(sizeof kWords / sizeof kWords[0])];
+    return word;
+  });
+}
+
+std::string PlainCp932() {
+  std::vector<std::string> phrases;
+  for (const char* phrase : kPhrases) phrases.push_back(ToCp932(phrase));
+  Sequence sequence(2);
+  return FillPlain([&]() -> const std::string& { return phrases[sequence.Next(phrases.size())]; });
+}
+
+std::string RefName(int index) {
+  return "tag" + Number(index, 2);
+}
+
+std::string RefValue(int index) {
+  return "value-" + Number(index, 2);
+}
+
+Workload Refs() {
+  Workload workload;
+  for (int i = 0; i < kRefTags; ++i) {
+    workload.header += "[" + RefName(i) + " data=\"" + RefValue(i) + "\"]\n";
+  }
+  Sequence sequence(3);
+  workload.main.reserve(kRefCount * 10 + kRefCount / 6);
+  for (int i = 0; i < kRefCount; ++i) {
+    workload.main += "[" + RefName(static_cast<int>(sequence.Next(kRefTags))) + "] w";
+    workload.main += (i % 6 == 5) ? '\n' : ' ';
+  }
+  return workload;
+}
+
+std::string WorstName(int index) {
+  return "tag" + Number(index, 4);
+}
+
+std::string WorstValue(int index) {
+  return "v" + Number(index, 4);
+}
+
+Workload Worst() {
+  Workload workload;
+  for (int i = 0; i < kWorstTags; ++i) {
+    workload.header += "[" + WorstName(i) + " data=\"" + WorstValue(i) + "\"]\n";
+  }
+  // Separated by spaces, so the peers see one macro name per reference too.
+  const std::string reference = "[" + WorstName(kWorstTags - 1) + "] ";
+  workload.main.reserve(kMaxText);
+  while (workload.main.size() + reference.size() <= kMaxText) workload.main += reference;
+  workload.main.append(kMaxText - workload.main.size(), ' ');
+  return workload;
+}
+
+Workload Fields() {
+  Workload workload;
+  // Values of 0 to 45 bytes; f9 has none at all.
+  constexpr const char* kValues[] = {"",
+                                     "7",
+                                     "abc",
+                                     "right",
+                                     "centered",
+                                     "a longer value of text",
+                                     "0123456789abcdef",
+                                     "x",
+                                     "the quick brown fox jumps over the dog"};
+  for (int i = 0; i < 9; ++i) {
+    workload.header += "[f" + std::to_string(i) + " data=\"" + kValues[i] + "\"]\n";
+  }
+  workload.header += "[f9 readonly=\"yes\"]\n";
+  constexpr const char* kShapes[] = {
+      " min=\"12\" align=\"right\" padding=\"0\"",   // fill on the left
+      " min=\"20\" align=\"center\" padding=\"-\"",  // fill on both sides
+      " min=\"9\"",                                  // fill with spaces on the right
+      " max=\"3\" align=\"center\"",                 // cut in the middle
+      " max=\"5\" align=\"right\"",                  // keep the end
+      " max=\"4\"",                                  // keep the start
+      " loop=\"3\" min=\"6\"",                       // repeated fills
+      " loop=\"2\" max=\"4\" align=\"left\"",        // repeated cuts
+      " min=\"8\" max=\"8\" align=\"center\" padding=\"*\"",
+      "",
+  };
+  Sequence sequence(4);
+  while (workload.main.size() < 600000) {
+    workload.main += "[f" + std::to_string(sequence.Next(10)) + kShapes[sequence.Next(10)] + "]";
+    workload.main += sequence.Next(4) == 0 ? '\n' : '|';
+  }
+  return workload;
+}
+
+Workload Nested(int depth) {
+  Workload workload;
+  workload.header += "[n0 data=\"base\"]\n";
+  for (int level = 1; level <= depth; ++level) {
+    // Each level adds one letter, so the text grows as the passes peel the levels.
+    const char letter = static_cast<char>('a' + level % 26);
+    workload.header +=
+        "[n" + std::to_string(level) + " data=\"[n" + std::to_string(level - 1) + "]" + letter + "\"]\n";
+  }
+  const std::string reference = "[n" + std::to_string(depth) + "] ";
+  for (int i = 0; i < 10000; ++i) workload.main += reference;
+  return workload;
+}
+
+Workload Includes(const std::string& directory, int count) {
+  Workload workload;
+  std::filesystem::create_directories(directory + "/parts");
+  const std::string plain = PlainAscii();
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "inc" + Number(i, 2);
+    // 4 KB pieces of plain text, each a different slice.
+    WriteWholeFile(directory + "/parts/" + name + ".txt", plain.substr(static_cast<size_t>(i) * 4096, 4000));
+    workload.main += "[" + name + " datafile=\"\\parts\\" + name + ".txt\"][" + name + "]\n";
+  }
+  return workload;
+}
+
+void DefineBuiltinStandIns() {
+  gTagTable.Define(kBuiltinNames[0], "", 1);
+  for (int i = 1; i < 27; ++i) gTagTable.Define(kBuiltinNames[i], "12", 2);
+}
+
+int WriteWholeFile(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return (std::fclose(file) == 0 && written) ? 1 : 0;
+}
+
+}  // namespace morvane::bench

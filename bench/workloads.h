@@ -1,0 +1,57 @@
+// Generated workloads shared by the engine benchmarks and the peer comparison: the same texts for every
+// tool, built from fixed patterns so every run measures the same bytes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace morvane::bench {
+
+// The largest text the tool reads: kTextBufferSize - 1 bytes.
+inline constexpr size_t kMaxText = 0xFFFFF;
+
+// One template run: the header is expanded for its definitions, the main text is the result.
+struct Workload {
+  std::string header;
+  std::string main;
+};
+
+// A text without any '[' or '\' of kMaxText bytes: lines of English words.
+std::string PlainAscii();
+// The same size in code page 932: "データ" and friends, lead bytes everywhere, some trail bytes 0x5B/0x5C.
+std::string PlainCp932();
+
+// Names of the 100 tags of the refs workload and their values.
+std::string RefName(int index);
+std::string RefValue(int index);
+inline constexpr int kRefTags = 100;
+inline constexpr int kRefCount = 90000;
+// 100 tags defined in the header; ~0.9 MB of text holding kRefCount references to them.
+Workload Refs();
+
+// The table filled to its last entry (built-ins included); kMaxText bytes of references to the last tag.
+// Every name starts with the same bytes, so a lookup must look past the first byte of each entry.
+inline constexpr int kWorstTags = 1024 - 27;
+std::string WorstName(int index);
+std::string WorstValue(int index);
+Workload Worst();
+
+// References shaped by min, max, align, padding and loop: fills and cuts of every kind.
+Workload Fields();
+
+// Values that reference values `depth` levels deep; the main text references the deepest one.
+Workload Nested(int depth = 50);
+
+// `count` tags read with datafile from files parts/incNN.txt beside the main file, each referenced once.
+// The files are written into `directory`; the returned main text names them relative to it.
+inline constexpr int kIncludeCount = 100;
+Workload Includes(const std::string& directory, int count = kIncludeCount);
+
+// Defines stand-ins for the 27 built-in variables in entries 0 to 26, as the update run does first.
+void DefineBuiltinStandIns();
+
+// Writes `text` to `path`; 1 on success.
+int WriteWholeFile(const std::string& path, const std::string& text);
+
+}  // namespace morvane::bench
