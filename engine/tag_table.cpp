@@ -37,18 +37,54 @@ void TagEntry::Clear() {
   length = 0;
 }
 
+namespace {
+
+inline uint64_t LoadWord(const char* bytes) {
+  uint64_t word;
+  std::memcpy(&word, bytes, sizeof word);
+  return word;
+}
+
+}  // namespace
+
 TagEntry* TagTable::Find(const char* name) {
-  // Names are equal exactly when their bytes agree once a trailing lone lead byte is dropped, so an entry
-  // whose effective first byte differs is rejected without a full comparison.
-  const unsigned char first = EffectiveNameLength(name) == 0 ? 0 : static_cast<unsigned char>(name[0]);
+  // Names are equal exactly when their bytes agree once a trailing lone lead byte is dropped. So an entry
+  // matches when its first `length` bytes are the name's effective bytes and it ends right there (a NUL, or
+  // a lone lead byte and then the NUL). The prefix is compared eight bytes at a time under a mask; the
+  // bytes of an entry behind its terminator may be stale, but its terminator then falls inside the prefix
+  // and differs from the name's byte there, which is never NUL.
+  const uint32_t length = EffectiveNameLength(name);
+  if (length > static_cast<uint32_t>(kTagNameMax)) return nullptr;
+  constexpr int kWords = (kTagNameMax + 1) / 8;
+  char keyBytes[kTagNameMax + 1] = {};
+  char maskBytes[kTagNameMax + 1] = {};
+  std::memcpy(keyBytes, name, length);
+  std::memset(maskBytes, 0xFF, length);
+  uint64_t key[kWords];
+  uint64_t mask[kWords];
+  for (int w = 0; w < kWords; ++w) {
+    key[w] = LoadWord(keyBytes + 8 * w);
+    mask[w] = LoadWord(maskBytes + 8 * w);
+  }
+  const int words = static_cast<int>((length + 7) / 8);
+
   for (TagEntry& entry : entries) {
     if (!entry.InUse()) continue;
-    const unsigned char entryFirst = static_cast<unsigned char>(entry.name[0]);
-    if (entryFirst != first) {
-      // Only a name that is a single lone lead byte reads as empty while its first byte is not 0.
-      if (first != 0 || entry.name[1] != '\0' || !IsLeadByte(entryFirst)) continue;
+    // Most entries differ within their first eight bytes.
+    if (((LoadWord(entry.name) ^ key[0]) & mask[0]) != 0) continue;
+    bool same = true;
+    for (int w = 1; w < words; ++w) {
+      if (((LoadWord(entry.name + 8 * w) ^ key[w]) & mask[w]) != 0) {
+        same = false;
+        break;
+      }
     }
-    if (NamesEqual(entry.name, name)) return &entry;
+    if (!same) continue;
+    const unsigned char next = static_cast<unsigned char>(entry.name[length]);
+    if (next == 0) return &entry;
+    if (length < static_cast<uint32_t>(kTagNameMax) && IsLeadByte(next) && entry.name[length + 1] == '\0') {
+      return &entry;
+    }
   }
   return nullptr;
 }
