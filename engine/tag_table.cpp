@@ -68,22 +68,25 @@ TagEntry* TagTable::Find(const char* name) {
   }
   const int words = static_cast<int>((length + 7) / 8);
 
-  for (TagEntry& entry : entries) {
-    if (!entry.InUse()) continue;
-    // Most entries differ within their first eight bytes.
-    if (((LoadWord(entry.name) ^ key[0]) & mask[0]) != 0) continue;
-    bool same = true;
+  // The first eight bytes reject nearly every entry, used or not; they are tested four entries at a time
+  // with one branch.
+  auto headMatches = [&](const TagEntry& entry) { return ((LoadWord(entry.name) ^ key[0]) & mask[0]) == 0; };
+  auto matches = [&](const TagEntry& entry) {
+    if (!entry.InUse() || !headMatches(entry)) return false;
     for (int w = 1; w < words; ++w) {
-      if (((LoadWord(entry.name + 8 * w) ^ key[w]) & mask[w]) != 0) {
-        same = false;
-        break;
-      }
+      if (((LoadWord(entry.name + 8 * w) ^ key[w]) & mask[w]) != 0) return false;
     }
-    if (!same) continue;
     const unsigned char next = static_cast<unsigned char>(entry.name[length]);
-    if (next == 0) return &entry;
-    if (length < static_cast<uint32_t>(kTagNameMax) && IsLeadByte(next) && entry.name[length + 1] == '\0') {
-      return &entry;
+    if (next == 0) return true;
+    return length < static_cast<uint32_t>(kTagNameMax) && IsLeadByte(next) && entry.name[length + 1] == '\0';
+  };
+  static_assert(kTagCapacity % 4 == 0);
+  for (int i = 0; i < kTagCapacity; i += 4) {
+    const bool any = headMatches(entries[i]) | headMatches(entries[i + 1]) | headMatches(entries[i + 2]) |
+                     headMatches(entries[i + 3]);
+    if (!any) continue;
+    for (int k = i; k < i + 4; ++k) {
+      if (matches(entries[k])) return &entries[k];
     }
   }
   return nullptr;
