@@ -1,4 +1,5 @@
-// Throughput of the engine on generated workloads: ExpandText alone, and whole runs where files matter.
+// Throughput of the engine on generated workloads: ExpandText alone, and whole update runs where files
+// matter.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,10 +10,12 @@
 #include <string>
 
 #include "bench/workloads.h"
+#include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"
+#include "tool/update_run.h"
 
 namespace morvane::bench {
 
@@ -21,7 +24,7 @@ namespace {
 // The table as an update run leaves it before the main text: built-ins, then the header's definitions.
 void PrepareTable(const Workload& workload) {
   gTagTable.ClearAll();
-  DefineBuiltinStandIns();
+  DefineBuiltins();
   if (!workload.header.empty() && !ExpandText(nullptr, workload.header.c_str(), kTextBufferSize)) {
     std::fprintf(stderr, "header expansion failed\n");
     std::exit(1);
@@ -88,7 +91,7 @@ BENCHMARK(BM_ExpandNested)->Unit(benchmark::kMillisecond);
 void BM_FindLastOfFullTable(benchmark::State& state) {
   SetActiveCodePage(kCodePage932);
   gTagTable.ClearAll();
-  DefineBuiltinStandIns();
+  DefineBuiltins();
   for (int i = 0; i < kWorstTags; ++i) gTagTable.Define(WorstName(i).c_str(), "v", 1);
   const std::string name = WorstName(kWorstTags - 1);
   for (auto _ : state) benchmark::DoNotOptimize(gTagTable.Find(name.c_str()));
@@ -120,19 +123,6 @@ const Scratch& ScratchFolder() {
   return scratch;
 }
 
-// The steps of an update run on files: built-ins, the header read and expanded for its definitions, the
-// main file read into the output buffer and expanded in place.
-int RunFiles(const std::string& headerPath, const std::string& mainPath, char* outputBuffer) {
-  gTagTable.ClearAll();
-  DefineBuiltinStandIns();
-  SetBaseDirectory(headerPath.c_str());
-  if (!ReadTextFile(headerPath.c_str(), outputBuffer, kTextBufferSize)) return 0;
-  if (!ExpandText(nullptr, outputBuffer, kTextBufferSize)) return 0;
-  SetBaseDirectory(mainPath.c_str());
-  if (!ReadTextFile(mainPath.c_str(), outputBuffer, kTextBufferSize)) return 0;
-  return ExpandText(outputBuffer, outputBuffer, kTextBufferSize);
-}
-
 void RunWholeFiles(benchmark::State& state, const std::string& name, const Workload& workload) {
   SetActiveCodePage(kCodePage932);
   const std::string folder = ScratchFolder().path();
@@ -143,16 +133,16 @@ void RunWholeFiles(benchmark::State& state, const std::string& name, const Workl
     return;
   }
   std::unique_ptr<char[]> outputBuffer(new char[kTextBufferSize]);
+  OutputBuffer = outputBuffer.get();
+  const ReportError report = [&state](const char* message) { state.SkipWithError(message); };
   for (auto _ : state) {
-    if (!RunFiles(header, main, outputBuffer.get())) {
-      state.SkipWithError("run failed");
-      break;
-    }
+    if (!UpdateRun(header.c_str(), main.c_str(), report).completed) break;
     benchmark::DoNotOptimize(outputBuffer.get());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(workload.header.size() + workload.main.size()));
   state.counters["out_bytes"] = static_cast<double>(std::strlen(outputBuffer.get()));
+  OutputBuffer = nullptr;
   gTagTable.ClearAll();
 }
 

@@ -7,8 +7,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/tag_table.h"
-
 namespace morvane::bench {
 
 namespace {
@@ -78,13 +76,6 @@ std::string Number(int value, int digits) {
   std::snprintf(buffer, sizeof buffer, "%0*d", digits, value);
   return buffer;
 }
-
-constexpr const char* kBuiltinNames[] = {
-    "_eof",           "_crlf",       "_systemname",   "_systemversion", "_year",           "_month",
-    "_day",           "_hour",       "_minute",       "_second",        "_millisecond",    "_dayofweek",
-    "_year2",         "_month2",     "_day2",         "_hour2",         "_minute2",        "_second2",
-    "_millisecond2",  "_noon",       "_noonhour",     "_noonhour2",     "_osmajorversion", "_osminorversion",
-    "_osbuildnumber", "_osplatform", "_osservicepack"};
 
 }  // namespace
 
@@ -208,11 +199,6 @@ Workload Includes(const std::string& directory, int count) {
     workload.main += "[" + name + " datafile=\"\\parts\\" + name + ".txt\"][" + name + "]\n";
   }
   return workload;
-}
-
-void DefineBuiltinStandIns() {
-  gTagTable.Define(kBuiltinNames[0], "", 1);
-  for (int i = 1; i < 27; ++i) gTagTable.Define(kBuiltinNames[i], "12", 2);
 }
 
 int WriteWholeFile(const std::string& path, const std::string& text) {

@@ -48,9 +48,6 @@ Workload Nested(int depth = 50);
 inline constexpr int kIncludeCount = 100;
 Workload Includes(const std::string& directory, int count = kIncludeCount);
 
-// Defines stand-ins for the 27 built-in variables in entries 0 to 26, as the update run does first.
-void DefineBuiltinStandIns();
-
 // Writes `text` to `path`; 1 on success.
 int WriteWholeFile(const std::string& path, const std::string& text);
 

@@ -1,5 +1,6 @@
 #include "engine/tag_table.h"
 
+#include <bit>
 #include <cstring>
 
 #include "engine/text.h"
@@ -45,6 +46,71 @@ inline uint64_t LoadWord(const char* bytes) {
   return word;
 }
 
+// Where byte i of eight sits in a word loaded by LoadWord.
+constexpr int ByteShift(uint32_t i) {
+  return std::endian::native == std::endian::little ? static_cast<int>(8 * i) : static_cast<int>(56 - 8 * i);
+}
+
+// The words of a name as LoadWord reads a name field: its first `length` bytes, zero behind them.
+struct NameKey {
+  static constexpr int kWords = (kTagNameMax + 1) / 8;
+  uint64_t word[kWords] = {};
+  uint64_t mask[kWords] = {};
+  uint32_t length = 0;
+  int words = 0;
+
+  // 0 when no name of the table can equal `name`: one of 32 bytes or more once a trailing lone lead byte
+  // is dropped.
+  int Build(const char* name) {
+    uint64_t current = 0;
+    unsigned char seen = 0;
+    uint32_t n = 0;
+    for (; n <= static_cast<uint32_t>(kTagNameMax); ++n) {
+      const unsigned char c = static_cast<unsigned char>(name[n]);
+      if (c == 0) break;
+      seen |= c;
+      current |= static_cast<uint64_t>(c) << ByteShift(n & 7);
+      if ((n & 7) == 7) {
+        word[n >> 3] = current;
+        current = 0;
+      }
+    }
+    if (n <= static_cast<uint32_t>(kTagNameMax) && (n & 7) != 0) word[n >> 3] = current;
+    length = n;
+    // Only a byte of 0x80 or above can be a lead byte; then the characters decide where the name ends.
+    if ((seen & 0x80) != 0) {
+      length = EffectiveNameLength(name);
+    } else if (n > static_cast<uint32_t>(kTagNameMax)) {
+      return 0;
+    }
+    if (length > static_cast<uint32_t>(kTagNameMax)) return 0;
+    if (length < n) word[length >> 3] &= ~(static_cast<uint64_t>(0xFF) << ByteShift(length & 7));
+    for (int w = 0; w < kWords; ++w) {
+      const uint32_t bytes = length > 8u * w ? length - 8u * w : 0;
+      if (bytes >= 8) {
+        mask[w] = ~static_cast<uint64_t>(0);
+      } else {
+        for (uint32_t i = 0; i < bytes; ++i) mask[w] |= static_cast<uint64_t>(0xFF) << ByteShift(i);
+      }
+    }
+    words = static_cast<int>((length + 7) / 8);
+    return 1;
+  }
+
+  // Whether the entry's first eight bytes agree with the name's; unused entries are not told apart.
+  bool HeadMatches(const TagEntry& entry) const { return ((LoadWord(entry.name) ^ word[0]) & mask[0]) == 0; }
+
+  bool Matches(const TagEntry& entry) const {
+    if (!entry.InUse() || !HeadMatches(entry)) return false;
+    for (int w = 1; w < words; ++w) {
+      if (((LoadWord(entry.name + 8 * w) ^ word[w]) & mask[w]) != 0) return false;
+    }
+    const unsigned char next = static_cast<unsigned char>(entry.name[length]);
+    if (next == 0) return true;
+    return length < static_cast<uint32_t>(kTagNameMax) && IsLeadByte(next) && entry.name[length + 1] == '\0';
+  }
+};
+
 }  // namespace
 
 TagEntry* TagTable::Find(const char* name) {
@@ -53,40 +119,16 @@ TagEntry* TagTable::Find(const char* name) {
   // a lone lead byte and then the NUL). The prefix is compared eight bytes at a time under a mask; the
   // bytes of an entry behind its terminator may be stale, but its terminator then falls inside the prefix
   // and differs from the name's byte there, which is never NUL.
-  const uint32_t length = EffectiveNameLength(name);
-  if (length > static_cast<uint32_t>(kTagNameMax)) return nullptr;
-  constexpr int kWords = (kTagNameMax + 1) / 8;
-  char keyBytes[kTagNameMax + 1] = {};
-  char maskBytes[kTagNameMax + 1] = {};
-  std::memcpy(keyBytes, name, length);
-  std::memset(maskBytes, 0xFF, length);
-  uint64_t key[kWords];
-  uint64_t mask[kWords];
-  for (int w = 0; w < kWords; ++w) {
-    key[w] = LoadWord(keyBytes + 8 * w);
-    mask[w] = LoadWord(maskBytes + 8 * w);
-  }
-  const int words = static_cast<int>((length + 7) / 8);
-
-  // The first eight bytes reject nearly every entry, used or not; they are tested four entries at a time
-  // with one branch.
-  auto headMatches = [&](const TagEntry& entry) { return ((LoadWord(entry.name) ^ key[0]) & mask[0]) == 0; };
-  auto matches = [&](const TagEntry& entry) {
-    if (!entry.InUse() || !headMatches(entry)) return false;
-    for (int w = 1; w < words; ++w) {
-      if (((LoadWord(entry.name + 8 * w) ^ key[w]) & mask[w]) != 0) return false;
-    }
-    const unsigned char next = static_cast<unsigned char>(entry.name[length]);
-    if (next == 0) return true;
-    return length < static_cast<uint32_t>(kTagNameMax) && IsLeadByte(next) && entry.name[length + 1] == '\0';
-  };
+  NameKey key;
+  if (!key.Build(name)) return nullptr;
+  // The first eight bytes reject nearly every entry; they are tested four entries at a time, one branch.
   static_assert(kTagCapacity % 4 == 0);
   for (int i = 0; i < kTagCapacity; i += 4) {
-    const bool any = headMatches(entries[i]) | headMatches(entries[i + 1]) | headMatches(entries[i + 2]) |
-                     headMatches(entries[i + 3]);
+    const bool any = key.HeadMatches(entries[i]) | key.HeadMatches(entries[i + 1]) |
+                     key.HeadMatches(entries[i + 2]) | key.HeadMatches(entries[i + 3]);
     if (!any) continue;
     for (int k = i; k < i + 4; ++k) {
-      if (matches(entries[k])) return &entries[k];
+      if (key.Matches(entries[k])) return &entries[k];
     }
   }
   return nullptr;
