@@ -1,4 +1,5 @@
 // Writing a reference's value as a field: repeated, widened with padding, cut, and aligned.
+#include <cstdint>
 #include <cstring>
 
 #include "engine/expand.h"
@@ -14,7 +15,14 @@ namespace {
 void CopyValueBytes(char* destination, const char* source, uint32_t count) {
   std::memcpy(destination, source, count);
   if (ActiveCodePage() == kCodePageNone) return;
+  // Every lead byte is 0x80 or above, so the characters before the first such byte are single bytes.
   uint32_t i = 0;
+  while (count - i >= 8) {
+    uint64_t word;
+    std::memcpy(&word, destination + i, sizeof word);
+    if ((word & 0x8080808080808080ull) != 0) break;
+    i += 8;
+  }
   while (i < count) {
     if (!IsLeadByte(static_cast<unsigned char>(destination[i]))) {
       ++i;
@@ -65,9 +73,11 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
   out.Reserve(static_cast<uint64_t>(width) * spec.loop);
 
   char* const first = out.cursor;
-  std::memset(first, static_cast<unsigned char>(spec.padding), leftFill);
+  const uint32_t rightFill = width - leftFill - copied;
+  if (leftFill != 0) std::memset(first, static_cast<unsigned char>(spec.padding), leftFill);
   CopyValueBytes(first + leftFill, value + offset, copied);
-  std::memset(first + leftFill + copied, static_cast<unsigned char>(spec.padding), width - leftFill - copied);
+  if (rightFill != 0)
+    std::memset(first + leftFill + copied, static_cast<unsigned char>(spec.padding), rightFill);
 
   // Further copies repeat the first one, doubling the block copied each time.
   const uint64_t total = static_cast<uint64_t>(width) * spec.loop;

@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# Times whole processes of morvane-cli against GNU m4, envsubst and cat on equivalent workloads, side by
+# side in one run, and prints the ratios; then the worst workload's time and the peak resident memory for
+# a 1 MiB main file.
+#
+#   bench/compare.sh [--quick]
+#
+# --quick: three runs per command instead of hyperfine's usual count (a smoke run; figures are rough).
+# Needs cmake, hyperfine, m4, envsubst and GNU time (scripts/packages/bench.txt). Builds morvane-cli and
+# the workload writer with the default preset. Exits non-zero when a tool fails or a peer's output differs
+# from morvane-cli's; targets that are missed are reported, not failed.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+quick=0
+for arg in "$@"; do
+  case "$arg" in
+    --quick) quick=1 ;;
+    -h | --help)
+      sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+      exit 0
+      ;;
+    *)
+      echo "compare.sh: unknown argument '$arg'" >&2
+      exit 64
+      ;;
+  esac
+done
+
+for tool in cmake hyperfine m4 envsubst cat /usr/bin/time; do
+  command -v "$tool" >/dev/null || {
+    echo "compare.sh: $tool is missing (bash scripts/install-deps.sh installs it)" >&2
+    exit 69
+  }
+done
+
+cd "$root"
+[ -f build/default/CMakeCache.txt ] || cmake --preset default >/dev/null
+cmake --build --preset default --target morvane-cli morvane_workload >/dev/null
+cli="$root/build/default/tool/cli/morvane-cli"
+writer="$root/build/default/bench/morvane_workload"
+
+work=$(mktemp -d /tmp/morvane-compare-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+"$writer" "$work"
+cd "$work"
+
+if [ "$quick" = 1 ]; then
+  runs=(--warmup 1 --runs 3)
+else
+  runs=(--warmup 3 --min-runs 20)
+fi
+
+# The command of each tool for workload $1; empty when the tool has no form of it.
+command_for() {
+  local tool=$1 workload=$2 header
+  case "$tool" in
+    morvane)
+      header="$workload-header.txt"
+      [ -s "$header" ] || header="''"
+      printf '%q --codepage 932 %s %s' "$cli" "$header" "$workload-main.txt"
+      ;;
+    envsubst) [ -f "$workload-main.envsubst" ] && printf 'envsubst < %s' "$workload-main.envsubst" ;;
+    m4) [ -f "$workload-main.m4" ] && printf 'm4 %s %s' "$workload-defs.m4" "$workload-main.m4" ;;
+    cat) printf 'cat %s' "$workload-main.txt" ;;
+  esac
+}
+
+# Runs each tool once and checks that every peer writes exactly what morvane-cli writes.
+check_outputs() {
+  local workload=$1 tool cmd
+  (
+    [ -f "$workload.env" ] && { set -a; . "./$workload.env"; set +a; }
+    sh -c "$(command_for morvane "$workload")" >"$workload.out.morvane"
+    # Text without tags comes out unchanged.
+    if [ ! -s "$workload-header.txt" ] && ! cmp -s "$workload.out.morvane" "$workload-main.txt"; then
+      echo "compare.sh: morvane-cli changed the plain text of the $workload workload" >&2
+      exit 1
+    fi
+    for tool in envsubst m4; do
+      cmd=$(command_for "$tool" "$workload") || continue
+      [ -n "$cmd" ] || continue
+      sh -c "$cmd" >"$workload.out.$tool"
+      if ! cmp -s "$workload.out.morvane" "$workload.out.$tool"; then
+        echo "compare.sh: $tool's output of the $workload workload differs from morvane-cli's" >&2
+        exit 1
+      fi
+    done
+  )
+}
+
+# Times every tool on workload $1 in one hyperfine run, the workload's variables in the environment of all.
+time_workload() {
+  local workload=$1 tool cmd
+  local args=()
+  for tool in morvane envsubst m4 cat; do
+    cmd=$(command_for "$tool" "$workload") || continue
+    [ -n "$cmd" ] && args+=(-n "$tool" "$cmd")
+  done
+  (
+    [ -f "$workload.env" ] && { set -a; . "./$workload.env"; set +a; }
+    hyperfine --style none --output=pipe "${runs[@]}" --export-csv "$workload.csv" "${args[@]}" >/dev/null
+  )
+}
+
+# Median seconds of `tool` in workload $1's results, or nothing.
+median() {
+  awk -F, -v tool="$2" 'NR > 1 && $1 == tool { print $4 }' "$1.csv"
+}
+
+ms() {
+  [ -n "$1" ] && awk -v s="$1" 'BEGIN { printf "%.1f ms", s * 1000 }' || printf '–'
+}
+
+ratio() {
+  [ -n "$1" ] && [ -n "$2" ] && awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }' || printf '–'
+}
+
+workloads=(plain plain932 refs worst)
+declare -A bytes=([plain]="1 MiB ASCII" [plain932]="1 MiB cp932" [refs]="0.9 MB, 90,000 refs" [worst]="1 MiB, full table")
+for workload in "${workloads[@]}"; do
+  check_outputs "$workload"
+  time_workload "$workload"
+done
+
+echo "Whole processes, median of hyperfine runs, $(nproc) cores; morvane-cli --codepage 932."
+echo
+echo "| workload | morvane-cli | envsubst | m4 | cat | ÷ envsubst | ÷ m4 | ÷ cat |"
+echo "|---|---|---|---|---|---|---|---|"
+for workload in "${workloads[@]}"; do
+  own=$(median "$workload" morvane)
+  env=$(median "$workload" envsubst)
+  m4t=$(median "$workload" m4)
+  catt=$(median "$workload" cat)
+  printf '| %s (%s) | %s | %s | %s | %s | %s | %s | %s |\n' "$workload" "${bytes[$workload]}" \
+    "$(ms "$own")" "$(ms "$env")" "$(ms "$m4t")" "$(ms "$catt")" \
+    "$(ratio "$own" "$env")" "$(ratio "$own" "$m4t")" "$(ratio "$own" "$catt")"
+done
+
+# Peak resident memory of morvane-cli for the 1 MiB main files.
+peak_kib=0
+for workload in plain plain932 worst; do
+  header="$workload-header.txt"
+  [ -s "$header" ] || header=""
+  kib=$(/usr/bin/time -v "$cli" --codepage 932 "$header" "$workload-main.txt" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+  [ "$kib" -gt "$peak_kib" ] && peak_kib=$kib
+done
+
+refs_env=$(ratio "$(median refs morvane)" "$(median refs envsubst)")
+refs_m4=$(ratio "$(median refs morvane)" "$(median refs m4)")
+plain_cat=$(ratio "$(median plain morvane)" "$(median plain cat)")
+worst_s=$(median worst morvane)
+
+verdict() { awk -v v="$1" -v limit="$2" 'BEGIN { print (v <= limit ? "met" : "MISSED") }'; }
+echo
+echo "| target | figure | |"
+echo "|---|---|---|"
+echo "| refs ≤ 0.5 × envsubst | $refs_env × | $(verdict "$refs_env" 0.5) |"
+echo "| refs ≤ 0.2 × m4 | $refs_m4 × | $(verdict "$refs_m4" 0.2) |"
+echo "| plain 1 MB ≤ 3 × cat | $plain_cat × | $(verdict "$plain_cat" 3) |"
+echo "| worst ≤ 0.5 s | $(ms "$worst_s") | $(verdict "$worst_s" 0.5) |"
+echo "| peak RSS, 1 MiB main file ≤ 8 MiB | $((peak_kib)) KiB | $(verdict "$peak_kib" 8192) |"
+echo
+echo "Outputs of envsubst and m4 are byte-identical to morvane-cli's on the refs, worst and plain workloads."
