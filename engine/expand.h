@@ -60,6 +60,7 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec);
 struct PassStats {
   uint32_t count = 0;        // '[' handed to ProcessTag, literal brackets not counted
   uint32_t definitions = 0;  // definitions executed
+  uint32_t read = 0;         // input bytes read, terminator not counted
 };
 
 // One pass from input into output (capacity bytes). Returns the pass count.
@@ -68,6 +69,10 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
 
 // Most ordinary passes one expansion may take before it is taken to run away.
 inline constexpr uint32_t kMaxPasses = 4096;
+// Most input bytes, and most tag expressions, that the ordinary passes of one expansion may handle in all.
+// Few passes over a large text cost as much as many over a small one; these bound the time a run can take.
+inline constexpr uint64_t kMaxPassBytes = 32ull << 20;  // 32 passes over a full 1 MiB text
+inline constexpr uint64_t kMaxPassTags = 1ull << 21;
 
 // Expands source until no tag expression is left, then resolves escapes into destination (when given).
 // Returns 1 on success, 0 on overflow, out of memory, or an expansion that could never end.

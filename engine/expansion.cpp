@@ -141,6 +141,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     }
   }
   *out.cursor = '\0';
+  counts.read = static_cast<uint32_t>(in - input);
   if (stats != nullptr) *stats = counts;
   return counts.count;
 }
@@ -167,6 +168,8 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     char* out = output.get();
     char* other = input.get();
     TextScan scan;
+    uint64_t bytesRead = 0;
+    uint64_t tagsHandled = 0;
     for (uint32_t passes = 1;; ++passes) {
       // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
       scan = ScanText(table, in);
@@ -181,6 +184,9 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
       // Without a definition the table did not change, so an unchanged text would repeat forever.
       if (stats.definitions == 0 && std::strcmp(out, in) == 0) throw RunawayExpansion{};
       if (passes == kMaxPasses) throw RunawayExpansion{};
+      bytesRead += stats.read;
+      tagsHandled += stats.count;
+      if (bytesRead > kMaxPassBytes || tagsHandled > kMaxPassTags) throw RunawayExpansion{};
       in = out;
       std::swap(out, other);
     }
