@@ -51,6 +51,15 @@ constexpr int ByteShift(uint32_t i) {
   return std::endian::native == std::endian::little ? static_cast<int>(8 * i) : static_cast<int>(56 - 8 * i);
 }
 
+// The first `bytes` bytes (0 to 8 and beyond) of a word loaded by LoadWord.
+constexpr uint64_t LowBytesMask(uint32_t bytes) {
+  if (bytes >= 8) return ~static_cast<uint64_t>(0);
+  if (bytes == 0) return 0;
+  return std::endian::native == std::endian::little ? (static_cast<uint64_t>(1) << (8 * bytes)) - 1
+                                                    : ~static_cast<uint64_t>(0) << (64 - 8 * bytes);
+}
+static_assert(LowBytesMask(1) == static_cast<uint64_t>(0xFF) << ByteShift(0));
+
 // The words of a name as LoadWord reads a name field: its first `length` bytes, zero behind them.
 struct NameKey {
   static constexpr int kWords = (kTagNameMax + 1) / 8;
@@ -87,11 +96,7 @@ struct NameKey {
     if (length < n) word[length >> 3] &= ~(static_cast<uint64_t>(0xFF) << ByteShift(length & 7));
     for (int w = 0; w < kWords; ++w) {
       const uint32_t bytes = length > 8u * w ? length - 8u * w : 0;
-      if (bytes >= 8) {
-        mask[w] = ~static_cast<uint64_t>(0);
-      } else {
-        for (uint32_t i = 0; i < bytes; ++i) mask[w] |= static_cast<uint64_t>(0xFF) << ByteShift(i);
-      }
+      mask[w] = LowBytesMask(bytes);
     }
     words = static_cast<int>((length + 7) / 8);
     return 1;
