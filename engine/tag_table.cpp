@@ -126,13 +126,15 @@ TagEntry* TagTable::Find(const char* name) {
   // and differs from the name's byte there, which is never NUL.
   NameKey key;
   if (!key.Build(name)) return nullptr;
-  // The first eight bytes reject nearly every entry; they are tested four entries at a time, one branch.
-  static_assert(kTagCapacity % 4 == 0);
-  for (int i = 0; i < kTagCapacity; i += 4) {
-    const bool any = key.HeadMatches(entries[i]) | key.HeadMatches(entries[i + 1]) |
-                     key.HeadMatches(entries[i + 2]) | key.HeadMatches(entries[i + 3]);
+  // The first eight bytes reject nearly every entry; they are tested eight entries at a time, one branch.
+  static_assert(kTagCapacity % 8 == 0);
+  for (int i = 0; i < kTagCapacity; i += 8) {
+    const TagEntry* group = entries + i;
+    const bool any = key.HeadMatches(group[0]) | key.HeadMatches(group[1]) | key.HeadMatches(group[2]) |
+                     key.HeadMatches(group[3]) | key.HeadMatches(group[4]) | key.HeadMatches(group[5]) |
+                     key.HeadMatches(group[6]) | key.HeadMatches(group[7]);
     if (!any) continue;
-    for (int k = i; k < i + 4; ++k) {
+    for (int k = i; k < i + 8; ++k) {
       if (key.Matches(entries[k])) return &entries[k];
     }
   }
