@@ -94,11 +94,9 @@ struct NameKey {
     }
     if (length > static_cast<uint32_t>(kTagNameMax)) return 0;
     if (length < n) word[length >> 3] &= ~(static_cast<uint64_t>(0xFF) << ByteShift(length & 7));
-    for (int w = 0; w < kWords; ++w) {
-      const uint32_t bytes = length > 8u * w ? length - 8u * w : 0;
-      mask[w] = LowBytesMask(bytes);
-    }
+    // Matches reads the words that hold the name, and always the first.
     words = static_cast<int>((length + 7) / 8);
+    for (int w = 0; w < words || w == 0; ++w) mask[w] = LowBytesMask(length - 8u * w);
     return 1;
   }
 
