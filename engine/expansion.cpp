@@ -6,6 +6,7 @@
 #include <new>
 #include <utility>
 
+#include "engine/byte_copy.h"
 #include "engine/expand.h"
 #include "engine/text.h"
 
@@ -119,7 +120,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     if (in != run) {
       const uint32_t length = static_cast<uint32_t>(in - run);
       out.Reserve(length);
-      std::memcpy(out.cursor, run, length);
+      CopyBytes(out.cursor, run, length);
       out.cursor += length;
     }
     const char c = *in;

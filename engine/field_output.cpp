@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/byte_copy.h"
 #include "engine/expand.h"
 #include "engine/text.h"
 
@@ -13,7 +14,7 @@ namespace {
 // copied bytes or stands before a NUL has lost its partner: it becomes a space, so the field keeps its width
 // and the next pass never pairs it with the byte that follows the field.
 void CopyValueBytes(char* destination, const char* source, uint32_t count) {
-  std::memcpy(destination, source, count);
+  CopyBytes(destination, source, count);
   if (ActiveCodePage() == kCodePageNone) return;
   // Every lead byte is 0x80 or above, so the characters before the first such byte are single bytes.
   uint32_t i = 0;
