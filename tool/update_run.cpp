@@ -72,9 +72,14 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
     }
   }
 
-  result.rows.emplace_back(kResultRowText);
-  for (const TagEntry& entry : gTagTable.entries) {
-    if (entry.InUse()) result.rows.emplace_back(entry.name);
+  // The rows are the run's last allocations; without them there is nothing to show.
+  try {
+    result.rows.emplace_back(kResultRowText);
+    for (const TagEntry& entry : gTagTable.entries) {
+      if (entry.InUse()) result.rows.emplace_back(entry.name);
+    }
+  } catch (const std::bad_alloc&) {
+    return Fail(result, report);
   }
   result.completed = true;
   return result;
