@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include "engine/text.h"
@@ -58,7 +59,11 @@ int Convert(const char* from, const char* to, const char* text, std::string* out
 
 }  // namespace
 
-void PrepareStreams() {}
+void PrepareStreams() {
+  // A write beyond the file size limit then fails with EFBIG and is reported, instead of killing the process
+  // and leaving its temporary file behind.
+  signal(SIGXFSZ, SIG_IGN);
+}
 
 int ArgumentToCodePage(const char* argument, std::string* converted) {
   const char* target = ActiveCodePageCharset();
