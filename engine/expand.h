@@ -72,7 +72,7 @@ inline constexpr uint32_t kMaxPasses = 4096;
 // Most input bytes, and most tag expressions, that the ordinary passes of one expansion may handle in all.
 // Few passes over a large text cost as much as many over a small one; these bound the time a run can take.
 inline constexpr uint64_t kMaxPassBytes = 32ull << 20;  // 32 passes over a full 1 MiB text
-inline constexpr uint64_t kMaxPassTags = 1ull << 21;
+inline constexpr uint64_t kMaxPassTags = 1ull << 20;
 
 // Expands source until no tag expression is left, then resolves escapes into destination (when given).
 // Returns 1 on success, 0 on overflow, out of memory, or an expansion that could never end.

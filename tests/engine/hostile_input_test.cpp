@@ -34,10 +34,10 @@ TEST_F(HostileInputTest, PassesOverALargeTextAreBoundedInBytes) {
 }
 
 TEST_F(HostileInputTest, PassesAreBoundedInTagExpressions) {
-  // 50 passes over 40,000 references fit the budget; over 43,000 they do not.
-  EXPECT_EQ(Expand(Chain(50, 40000)), "");
+  // 50 passes over 20,000 references fit the budget; over 21,500 they do not.
+  EXPECT_EQ(Expand(Chain(50, 20000)), "");
   gTagTable.ClearAll();
-  EXPECT_EQ(Expand(Chain(50, 43000)), std::nullopt);
+  EXPECT_EQ(Expand(Chain(50, 21500)), std::nullopt);
   EXPECT_EQ(ValueOf("t49"), "");
   ExpectTableConsistent();
 }
