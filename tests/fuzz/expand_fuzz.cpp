@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
@@ -20,12 +21,19 @@ namespace {
 // The full size is the slowest to run, so it comes up least.
 constexpr uint32_t kSizes[] = {512, 512, 4096, 4096, 4096, 65536, 65536, kTextBufferSize};
 
-// Stand-ins for the built-in variables that shape expansion: _eof ends a text, the others are plain.
-void DefineBuiltinStandIns() {
-  gTagTable.Define("_eof", "", 1);
-  gTagTable.Define("_crlf", "\r\n", 2);
-  gTagTable.Define("_systemname", "Morvane", 7);
-  gTagTable.Define("_year", "2026", 4);
+// The 27 built-in variables from one fixed reading, as every update run begins.
+void DefineFixedBuiltins() {
+  ClockReading clock;
+  clock.wYear = 2008;
+  clock.wMonth = 2;
+  clock.wDay = 29;
+  clock.wHour = 13;
+  clock.wMinute = 5;
+  clock.wMilliseconds = 7;
+  VersionReading version;
+  version.dwMajorVersion = 6;
+  std::memcpy(version.szCSDVersion, "Service Pack 1", 15);
+  DefineBuiltinsFrom(clock, version);
 }
 
 // Fills the table up to `freeEntries` free entries with distinct names; returns the first index left.
@@ -99,7 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t mainLength = size - static_cast<size_t>(mainText - data);
 
   gTagTable.ClearAll();
-  DefineBuiltinStandIns();
+  DefineFixedBuiltins();
   const int firstChecked = (control & 0x30) == 0x30 ? FillTableBut(control >> 6) : 0;
   SetBaseDirectory("\\fuzz\\header.txt");
 
