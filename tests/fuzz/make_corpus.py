@@ -43,6 +43,14 @@ def main():
         header = b"[h data=\"from header\"][x data=\"h\"]\0" if index % 4 == 0 else b"\0"
         expand.append(control + header + text + b" [h]")
     expand.append(bytes([0x31]) + b"\0[new data=\"v\"] [new] [\x01" + b"0 data=\"w\"][\x010]")
+    # The shipped examples: header, NUL, main; code page 932 for its own set, none for UTF-8.
+    for folder, control in (("cp932", 0x05), ("utf-8", 0x04)):
+        example = os.path.join(HERE, "..", "..", "examples", folder)
+        with open(os.path.join(example, "header.txt"), "rb") as f:
+            header = f.read()
+        with open(os.path.join(example, "main.txt"), "rb") as f:
+            main_text = f.read()
+        expand.append(bytes([control]) + header + b"\0" + main_text)
     write("expand", expand)
 
     quoted = [b"\x01\"a\\\"b\"", b"\x00\"a\\b\"", b"\x01\"a\\\\b\"", b"\x01\"ab\\\" more\" x", b"\x01\"\x81\"\"",
