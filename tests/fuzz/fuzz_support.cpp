@@ -15,6 +15,36 @@ void Fail(const char* file, int line, const char* what) {
   std::abort();
 }
 
+namespace {
+
+// The first entry in use whose name equals `name`, by the plain character comparison.
+TagEntry* PlainFind(const char* name) {
+  for (TagEntry& entry : gTagTable.entries) {
+    if (entry.InUse() && NamesEqual(entry.name, name)) return &entry;
+  }
+  return nullptr;
+}
+
+// Names next to an entry's own: one byte longer, shorter, or with a lone lead byte behind. Find must agree
+// with the plain comparison on each, whatever stale bytes lie behind the entries' terminators.
+void CheckNeighbours(const TagEntry& entry) {
+  const size_t length = std::strlen(entry.name);
+  char probe[kTagNameMax + 2];
+  std::memcpy(probe, entry.name, length + 1);
+  if (length > 0) {
+    probe[length - 1] = '\0';
+    FUZZ_CHECK(gTagTable.Find(probe) == PlainFind(probe));
+    probe[length - 1] = entry.name[length - 1];
+  }
+  for (const char extra : {'x', '\x81', '\0'}) {
+    probe[length] = extra;
+    probe[length + 1] = '\0';
+    FUZZ_CHECK(gTagTable.Find(probe) == PlainFind(probe));
+  }
+}
+
+}  // namespace
+
 void CheckTable(int firstChecked) {
   for (int index = 0; index < kTagCapacity; ++index) {
     TagEntry& entry = gTagTable.entries[index];
@@ -33,7 +63,10 @@ void CheckTable(int firstChecked) {
       FUZZ_CHECK(entry.length < kTextBufferSize);
       FUZZ_CHECK(entry.data[entry.length] == '\0');
     }
-    if (index >= firstChecked) FUZZ_CHECK(gTagTable.Find(entry.name) == &entry);
+    if (index >= firstChecked) {
+      FUZZ_CHECK(gTagTable.Find(entry.name) == &entry);
+      CheckNeighbours(entry);
+    }
   }
 }
 
