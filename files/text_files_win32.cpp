@@ -1,0 +1,118 @@
+// The file layer on Windows: ANSI paths in the active code page, whole-file reads, and writes that replace
+// the target only once the new content is safely on disk.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "files/text_files.h"
+
+namespace morvane {
+
+namespace {
+
+// Closes a handle on every path out of a function.
+class HandleCloser {
+ public:
+  explicit HandleCloser(HANDLE handle) : handle_(handle) {}
+  HandleCloser(const HandleCloser&) = delete;
+  HandleCloser& operator=(const HandleCloser&) = delete;
+  ~HandleCloser() { Close(); }
+  void Close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+// Length of the directory part of `path`, separator included: what a sibling file's name is put after.
+// "C:name" keeps its drive prefix so the sibling stays on the same drive and folder.
+size_t DirectoryPrefixLength(const char* path) {
+  const char* separator = FindLastSeparator(path);
+  if (separator != nullptr) return static_cast<size_t>(separator - path) + 1;
+  if (path[0] != '\0' && path[1] == ':') return 2;
+  return 0;
+}
+
+// Creates a new file beside `target` for the write, its name in `temporary`. Near the path limit the name
+// is cut to the room left (never shorter than the target's own name, which fits). INVALID_HANDLE_VALUE when
+// none could be created.
+HANDLE CreateSibling(const char* target, char temporary[kPathBufferSize]) {
+  static unsigned counter = 0;
+  const size_t prefix = DirectoryPrefixLength(target);
+  if (prefix + 1 >= kPathBufferSize) return INVALID_HANDLE_VALUE;
+  const size_t room = kPathBufferSize - 1 - prefix;
+  for (int attempt = 0; attempt < 32; ++attempt) {
+    const unsigned suffix = (GetCurrentProcessId() * 31u + counter++) & 0xFFFFFu;
+    char name[16];
+    std::snprintf(name, sizeof name, "~mv%05X", suffix);
+    const size_t length = std::strlen(name);
+    const char* tail = length > room ? name + (length - room) : name;
+    std::memcpy(temporary, target, prefix);
+    std::strcpy(temporary + prefix, tail);
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file != INVALID_HANDLE_VALUE) return file;
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
+  }
+  return INVALID_HANDLE_VALUE;
+}
+
+int WriteAll(HANDLE file, const char* text, uint32_t length) {
+  DWORD written = 0;
+  if (!WriteFile(file, text, length, &written, nullptr) || written != length) return 0;
+  return FlushFileBuffers(file) ? 1 : 0;
+}
+
+}  // namespace
+
+int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
+  HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  HandleCloser closer(file);
+  // Only files on disk: no consoles, pipes, devices or folders.
+  if (GetFileType(file) != FILE_TYPE_DISK) return 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return 0;
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return 0;
+  if (static_cast<unsigned long long>(size.QuadPart) >= limit) return 0;
+  const DWORD wanted = static_cast<DWORD>(size.QuadPart);
+  DWORD read = 0;
+  const BOOL ok = ReadFile(file, buffer, wanted, &read, nullptr);
+  buffer[wanted] = '\0';
+  return (ok && read == wanted) ? 1 : 0;
+}
+
+int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
+  char temporary[kPathBufferSize];
+  HANDLE file = CreateSibling(formed, temporary);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  HandleCloser closer(file);
+  const int written = WriteAll(file, text, length);
+  closer.Close();
+  if (!written || !MoveFileExA(temporary, formed, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileA(temporary);
+    return 0;
+  }
+  return 1;
+}
+
+int ReadModuleFileName(char* buffer, uint32_t size) {
+  // 259 bytes at most, as every path buffer; a name that does not fit is not a usable directory.
+  const DWORD capacity = size < kPathBufferSize - 1 ? size : kPathBufferSize - 1;
+  if (capacity == 0) return 0;
+  const DWORD length = GetModuleFileNameA(nullptr, buffer, capacity);
+  if (length == 0 || length >= capacity) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace morvane
