@@ -42,4 +42,11 @@ int DetectPlatformCodePage(int* codePage) {
   return 1;
 }
 
+int ActivatePlatformCodePage() {
+  int codePage = kCodePageNone;
+  const int result = DetectPlatformCodePage(&codePage);
+  SetActiveCodePage(codePage);
+  return result;
+}
+
 }  // namespace morvane

@@ -63,6 +63,14 @@ int SetActiveCodePage(int codePage) {
   return 1;
 }
 
+void SetActiveLeadBytes(int codePage, const unsigned char* pairs, int pairCount) {
+  std::memset(gLeadByteTable, 0, sizeof gLeadByteTable);
+  for (int i = 0; i < pairCount && pairs[2 * i] != 0; ++i) {
+    for (int b = pairs[2 * i]; b <= pairs[2 * i + 1]; ++b) gLeadByteTable[b] = 1;
+  }
+  gActiveCodePage = codePage;
+}
+
 int ActiveCodePage() {
   return gActiveCodePage;
 }

@@ -35,6 +35,16 @@ int CodePageFromName(const char* name, int* codePage);
 // Implemented once per OS.
 int DetectPlatformCodePage(int* codePage);
 
+// Makes `codePage` active with the lead bytes the platform reports for it: inclusive (first, last) byte
+// pairs, at most `pairCount`, ended early by a pair whose first byte is 0 (the layout of Windows'
+// CPINFO::LeadByte).
+void SetActiveLeadBytes(int codePage, const unsigned char* pairs, int pairCount);
+
+// Start-up: makes the platform's code page active, with the platform's own lead-byte table where it has one
+// (Windows: GetCPInfo of the ANSI code page). Returns DetectPlatformCodePage's result. Implemented once per
+// OS.
+int ActivatePlatformCodePage();
+
 // Name of the active code page in iconv's terms ("CP932", ...), or nullptr for kCodePageNone.
 const char* ActiveCodePageCharset();
 
