@@ -52,8 +52,8 @@ HANDLE CreateSibling(const char* target, char temporary[kPathBufferSize]) {
     const char* tail = length > room ? name + (length - room) : name;
     std::memcpy(temporary, target, prefix);
     std::strcpy(temporary + prefix, tail);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
@@ -70,8 +70,8 @@ int WriteAll(HANDLE file, const char* text, uint32_t length) {
 }  // namespace
 
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
-  HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                            nullptr);
+  HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   HandleCloser closer(file);
   // Only files on disk: no consoles, pipes, devices or folders.

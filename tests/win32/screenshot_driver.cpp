@@ -59,7 +59,8 @@ int main(int argc, char** argv) {
   SetForegroundWindow(dialog);
   UpdateWindow(dialog);
 
-  HANDLE ready = CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE ready =
+      CreateFileA(argv[3], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
   const bool photographed = WaitForFile(argv[4]);
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, 0), 0);

@@ -1,7 +1,6 @@
 // The real dialog from template 101, driven with messages; file dialogs and message boxes are replaced.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -86,7 +85,9 @@ int WINAPI FakeMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT style) {
   return IDOK;
 }
 
-char* FakeAllocate(std::size_t size) { return gFake.failAllocation ? nullptr : new (std::nothrow) char[size]; }
+char* FakeAllocate(std::size_t size) {
+  return gFake.failAllocation ? nullptr : new (std::nothrow) char[size];
+}
 
 void ReplaceCalls() {
   gFake = FakeCalls{};
@@ -105,7 +106,9 @@ std::string Concat(std::initializer_list<std::string> parts) {
   return all;
 }
 
-std::string WithNul(const char* text) { return std::string(text, std::strlen(text) + 1); }
+std::string WithNul(const char* text) {
+  return std::string(text, std::strlen(text) + 1);
+}
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -154,7 +157,8 @@ class DialogTest : public ::testing::Test {
     for (LRESULT i = 0; i < count; ++i) {
       const LRESULT length = SendMessageA(Item(IDC_TAG_LIST), LB_GETTEXTLEN, i, 0);
       std::string row(static_cast<size_t>(length) + 1, '\0');
-      const LRESULT copied = SendMessageA(Item(IDC_TAG_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data()));
+      const LRESULT copied =
+          SendMessageA(Item(IDC_TAG_LIST), LB_GETTEXT, i, reinterpret_cast<LPARAM>(row.data()));
       row.resize(static_cast<size_t>(copied));
       rows.push_back(row);
     }
@@ -287,7 +291,8 @@ TEST_F(DialogTest, UpdateWithBothBoxesEmptyListsTheBuiltins) {
 }
 
 TEST_F(DialogTest, UpdateShowsTheResultAndListsEveryTag) {
-  ScratchFolder::WriteBytes(folder_ / "header.txt", "[作者 data=\"山田太郎\"][空 data=\"\"][値無し readonly=\"yes\"]ヘッダーの本文");
+  ScratchFolder::WriteBytes(folder_ / "header.txt",
+                            "[作者 data=\"山田太郎\"][空 data=\"\"][値無し readonly=\"yes\"]ヘッダーの本文");
   ScratchFolder::WriteBytes(folder_ / "main.txt", "こんにちは、[作者]さん。[_crlf][作者 max=\"4\"]\\[終]");
   Update(folder_ / "header.txt", folder_ / "main.txt");
   EXPECT_TRUE(gFake.messages.empty());
@@ -311,12 +316,13 @@ struct PickCase {
 };
 
 constexpr PickCase kPicks[] = {
-    {"作者", "山田太郎"}, {"空", ""},           {"値無し", ""},
-    {"_eof", ""},         {"_systemname", "Morvane"}, {nullptr, "結果：山田太郎"},
+    {"作者", "山田太郎"},        {"空", ""}, {"値無し", ""}, {"_eof", ""}, {"_systemname", "Morvane"},
+    {nullptr, "結果：山田太郎"},
 };
 
 TEST_F(DialogTest, PickingARowShowsItsValueAndRowZeroTheResult) {
-  ScratchFolder::WriteBytes(folder_ / "header.txt", "[作者 data=\"山田太郎\"][空 data=\"\"][値無し readonly=\"yes\"]");
+  ScratchFolder::WriteBytes(folder_ / "header.txt",
+                            "[作者 data=\"山田太郎\"][空 data=\"\"][値無し readonly=\"yes\"]");
   ScratchFolder::WriteBytes(folder_ / "main.txt", "結果：[作者]");
   Update(folder_ / "header.txt", folder_ / "main.txt");
   for (const PickCase& pick : kPicks) {
@@ -329,7 +335,8 @@ TEST_F(DialogTest, PickingARowShowsItsValueAndRowZeroTheResult) {
 
 TEST_F(DialogTest, ResultRowStaysFirstWhenANameSortsBeforeIt) {
   // ASCII punctuation and digits sort before the full-width parenthesis of the result row.
-  ScratchFolder::WriteBytes(folder_ / "main.txt", "[! data=\"bang\"][0 data=\"zero\"][ data=\"empty name\"]本文");
+  ScratchFolder::WriteBytes(folder_ / "main.txt",
+                            "[! data=\"bang\"][0 data=\"zero\"][ data=\"empty name\"]本文");
   Update("", folder_ / "main.txt");
   const std::vector<std::string> rows = Rows();
   ASSERT_GT(rows.size(), 3u);
@@ -441,7 +448,8 @@ TEST_F(DialogTest, SaveRunsAnUpdateThenWritesTheResult) {
   EXPECT_EQ(gFake.record.lpstrTitle, nullptr);
   EXPECT_EQ(gFake.record.lpstrInitialDir, nullptr);
   EXPECT_EQ(gFake.initialFile, "");
-  EXPECT_EQ(gFake.filter, Concat({WithNul("テキストファイル (*.txt)"), WithNul("*.txt"), std::string(1, '\0')}));
+  EXPECT_EQ(gFake.filter,
+            Concat({WithNul("テキストファイル (*.txt)"), WithNul("*.txt"), std::string(1, '\0')}));
   EXPECT_TRUE(gFake.hadDefaultExtension);
   EXPECT_EQ(gFake.defaultExtension, "txt");
 

@@ -1,7 +1,6 @@
 // The Windows file layer and code page: ANSI paths in code page 932, what is refused, and safe replacement.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -35,7 +34,8 @@ TEST_F(Win32FilesTest, CodePageIsTheSystemsAnsiCodePageWithItsOwnLeadBytes) {
   ASSERT_EQ(DetectPlatformCodePage(&codePage), 1);
   EXPECT_EQ(codePage, kCodePage932);
   for (int byte = 0; byte < 256; ++byte) {
-    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(byte)), IsDBCSLeadByte(static_cast<BYTE>(byte)) != 0) << byte;
+    EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(byte)), IsDBCSLeadByte(static_cast<BYTE>(byte)) != 0)
+        << byte;
     const bool in932 = (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     EXPECT_EQ(IsLeadByte(static_cast<unsigned char>(byte)), in932) << byte;
   }
@@ -65,7 +65,8 @@ TEST_P(SizeLimitTest, ReadsOnlyFilesSmallerThanTheLimit) {
 
 INSTANTIATE_TEST_SUITE_P(Limits, SizeLimitTest,
                          ::testing::Values(SizeCase{0, 8, 1}, SizeCase{7, 8, 1}, SizeCase{8, 8, 0},
-                                           SizeCase{9, 8, 0}, SizeCase{kTextBufferSize - 1, kTextBufferSize, 1},
+                                           SizeCase{9, 8, 0},
+                                           SizeCase{kTextBufferSize - 1, kTextBufferSize, 1},
                                            SizeCase{kTextBufferSize, kTextBufferSize, 0}));
 
 TEST_F(Win32FilesTest, RefusesFoldersDevicesAndMissingFiles) {

@@ -1,7 +1,6 @@
 // The compiled resources byte for byte: dialog template 101, icon group 128 and the manifest.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <cstdint>
 #include <cstring>
@@ -100,10 +99,10 @@ TEST(ResourcesTest, DialogTemplateIsTheExtendedFormAsTabled) {
   ResourceBytes dialog = Load(MAKEINTRESOURCEA(RT_DIALOG), MAKEINTRESOURCEA(IDD_MAIN), kJapanese);
   ASSERT_NE(dialog.data, nullptr) << "template 101 in language 1041";
   TemplateReader reader(dialog.data);
-  EXPECT_EQ(reader.Word(), 1);        // version
-  EXPECT_EQ(reader.Word(), 0xFFFF);   // extended form
-  EXPECT_EQ(reader.Dword(), 0u);      // help id
-  EXPECT_EQ(reader.Dword(), 0u);      // extended style
+  EXPECT_EQ(reader.Word(), 1);       // version
+  EXPECT_EQ(reader.Word(), 0xFFFF);  // extended form
+  EXPECT_EQ(reader.Dword(), 0u);     // help id
+  EXPECT_EQ(reader.Dword(), 0u);     // extended style
   EXPECT_EQ(reader.Dword(), 0x80C808C8u);
   ASSERT_EQ(reader.Word(), 11);
   EXPECT_EQ(reader.Short(), 0);
@@ -170,15 +169,17 @@ TEST(ResourcesTest, IconGroupHoldsA32And16PixelImageOf8Bits) {
     EXPECT_EQ(header.biBitCount, 8);
   }
   for (int size : sizes) {
-    HANDLE icon = LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, size, size, 0);
+    HANDLE icon =
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN), IMAGE_ICON, size, size, 0);
     EXPECT_NE(icon, nullptr) << size;
     if (icon != nullptr) DestroyIcon(static_cast<HICON>(icon));
   }
 }
 
 TEST(ResourcesTest, ManifestAsksForCommonControls6AndWindows7To11AndNoCodePage) {
-  ResourceBytes manifest = Load(MAKEINTRESOURCEA(RT_MANIFEST), MAKEINTRESOURCEA(CREATEPROCESS_MANIFEST_RESOURCE_ID),
-                                MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+  ResourceBytes manifest =
+      Load(MAKEINTRESOURCEA(RT_MANIFEST), MAKEINTRESOURCEA(CREATEPROCESS_MANIFEST_RESOURCE_ID),
+           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
   ASSERT_NE(manifest.data, nullptr);
   const std::string text(reinterpret_cast<const char*>(manifest.data), manifest.size);
   EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);

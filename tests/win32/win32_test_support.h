@@ -15,7 +15,8 @@ class ScratchFolder {
     char base[MAX_PATH];
     GetTempPathA(MAX_PATH, base);
     static unsigned counter = 0;
-    path_ = std::string(base) + "mvtest" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(counter++);
+    path_ = std::string(base) + "mvtest" + std::to_string(GetCurrentProcessId()) + "_" +
+            std::to_string(counter++);
     CreateDirectoryA(path_.c_str(), nullptr);
   }
   ScratchFolder(const ScratchFolder&) = delete;
@@ -32,7 +33,8 @@ class ScratchFolder {
   }
 
   static void WriteBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     if (file != INVALID_HANDLE_VALUE) {
       WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
@@ -42,7 +44,8 @@ class ScratchFolder {
 
   // Reads the whole file; false when it cannot be opened.
   static bool ReadBytes(const std::string& path, std::string* bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     bytes->clear();
     char chunk[4096];
@@ -52,7 +55,9 @@ class ScratchFolder {
     return true;
   }
 
-  static bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  static bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
 
   // Names of the entries in the folder, "." and ".." left out.
   std::vector<std::string> Entries() const {

@@ -21,18 +21,24 @@ constexpr int kPathTextSize = 259;
 // The view shows a whole result.
 constexpr WPARAM kViewTextLimit = kTextBufferSize;
 
-char* AllocateOutput(std::size_t size) { return new (std::nothrow) char[size]; }
+char* AllocateOutput(std::size_t size) {
+  return new (std::nothrow) char[size];
+}
 
 HFONT gViewFont = nullptr;
 CommandState gState;
 
-void ShowMessage(const char* text) { gDialogCalls.messageBox(gDialog, text, kErrorCaption, kMessageStyle); }
+void ShowMessage(const char* text) {
+  gDialogCalls.messageBox(gDialog, text, kErrorCaption, kMessageStyle);
+}
 
 LRESULT SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendMessageA(GetDlgItem(gDialog, id), message, wParam, lParam);
 }
 
-void SetViewText(const char* text) { SendItem(IDC_VIEW, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)); }
+void SetViewText(const char* text) {
+  SendItem(IDC_VIEW, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
 
 // A file-dialog filter: label and pattern pairs, each NUL-terminated, and a closing NUL.
 class FilterText {
@@ -63,8 +69,9 @@ void FillRecord(OPENFILENAMEA& record, const char* filter, char* path) {
 void OnInitDialog(HWND dialog) {
   gDialog = dialog;
   if (gViewFont == nullptr) {
-    gViewFont = CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "ＭＳ ゴシック");
+    gViewFont =
+        CreateFontA(16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "ＭＳ ゴシック");
   }
   FindModuleDirectory();
   ResetBaseDirectory();
@@ -177,7 +184,9 @@ void OnCommand(WPARAM wParam) {
 
 }  // namespace
 
-DialogCalls RealDialogCalls() { return DialogCalls{GetOpenFileNameA, GetSaveFileNameA, MessageBoxA, AllocateOutput}; }
+DialogCalls RealDialogCalls() {
+  return DialogCalls{GetOpenFileNameA, GetSaveFileNameA, MessageBoxA, AllocateOutput};
+}
 
 DialogCalls gDialogCalls = RealDialogCalls();
 HINSTANCE gInstance = nullptr;

@@ -1,8 +1,8 @@
 // The Windows program's only window: the modal dialog of template 101 around the shared commands.
 #pragma once
 
-#include <windows.h>
 #include <commdlg.h>
+#include <windows.h>
 
 #include <cstddef>
 
