@@ -90,6 +90,12 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
+  // What could not be opened for writing is not replaced either: a read-only file or a folder.
+  const DWORD attributes = GetFileAttributesA(formed);
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+    return 0;
+  }
   char temporary[kPathBufferSize];
   HANDLE file = CreateSibling(formed, temporary);
   if (file == INVALID_HANDLE_VALUE) return 0;

@@ -96,7 +96,7 @@ constexpr TemplateControl kTemplateControls[] = {
 };
 
 TEST(ResourcesTest, DialogTemplateIsTheExtendedFormAsTabled) {
-  ResourceBytes dialog = Load(MAKEINTRESOURCEA(RT_DIALOG), MAKEINTRESOURCEA(IDD_MAIN), kJapanese);
+  ResourceBytes dialog = Load(RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN), kJapanese);
   ASSERT_NE(dialog.data, nullptr) << "template 101 in language 1041";
   TemplateReader reader(dialog.data);
   EXPECT_EQ(reader.Word(), 1);       // version
@@ -148,7 +148,7 @@ struct GroupIconEntry {
 #pragma pack(pop)
 
 TEST(ResourcesTest, IconGroupHoldsA32And16PixelImageOf8Bits) {
-  ResourceBytes group = Load(MAKEINTRESOURCEA(RT_GROUP_ICON), MAKEINTRESOURCEA(IDI_MAIN), kJapanese);
+  ResourceBytes group = Load(RT_GROUP_ICON, MAKEINTRESOURCEA(IDI_MAIN), kJapanese);
   ASSERT_NE(group.data, nullptr) << "icon group 128 in language 1041";
   TemplateReader reader(group.data);
   EXPECT_EQ(reader.Word(), 0);
@@ -161,7 +161,7 @@ TEST(ResourcesTest, IconGroupHoldsA32And16PixelImageOf8Bits) {
     EXPECT_EQ(entry.width, sizes[i]);
     EXPECT_EQ(entry.height, sizes[i]);
     EXPECT_EQ(entry.bitCount, 8);
-    ResourceBytes image = Load(MAKEINTRESOURCEA(RT_ICON), MAKEINTRESOURCEA(entry.id), kJapanese);
+    ResourceBytes image = Load(RT_ICON, MAKEINTRESOURCEA(entry.id), kJapanese);
     ASSERT_NE(image.data, nullptr);
     BITMAPINFOHEADER header;
     std::memcpy(&header, image.data, sizeof header);
@@ -178,8 +178,7 @@ TEST(ResourcesTest, IconGroupHoldsA32And16PixelImageOf8Bits) {
 
 TEST(ResourcesTest, ManifestAsksForCommonControls6AndWindows7To11AndNoCodePage) {
   ResourceBytes manifest =
-      Load(MAKEINTRESOURCEA(RT_MANIFEST), MAKEINTRESOURCEA(CREATEPROCESS_MANIFEST_RESOURCE_ID),
-           MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
+      Load(RT_MANIFEST, CREATEPROCESS_MANIFEST_RESOURCE_ID, MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
   ASSERT_NE(manifest.data, nullptr);
   const std::string text(reinterpret_cast<const char*>(manifest.data), manifest.size);
   EXPECT_NE(text.find("Microsoft.Windows.Common-Controls"), std::string::npos);
@@ -199,8 +198,8 @@ TEST(ResourcesTest, ManifestMakesTheVersionReal) {
   RTL_OSVERSIONINFOW real = {};
   real.dwOSVersionInfoSize = sizeof real;
   using RtlGetVersionCall = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-  auto rtlGetVersion =
-      reinterpret_cast<RtlGetVersionCall>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion"));
+  auto rtlGetVersion = reinterpret_cast<RtlGetVersionCall>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
   ASSERT_NE(rtlGetVersion, nullptr);
   rtlGetVersion(&real);
   EXPECT_EQ(version.dwMajorVersion, real.dwMajorVersion);
