@@ -1,8 +1,9 @@
 // The Windows program's only window: the modal dialog of template 101 around the shared commands.
 #pragma once
 
-#include <commdlg.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <commdlg.h>
 
 #include <cstddef>
 
