@@ -41,6 +41,44 @@ TEST_F(Win32FilesTest, CodePageIsTheSystemsAnsiCodePageWithItsOwnLeadBytes) {
   }
 }
 
+struct LeadByteCase {
+  const char* name;
+  unsigned char pairs[12];
+  int pairCount;
+  std::vector<int> leadBytes;  // every lead byte, in order
+};
+
+std::vector<int> Span(int first, int last) {
+  std::vector<int> bytes;
+  for (int b = first; b <= last; ++b) bytes.push_back(b);
+  return bytes;
+}
+
+std::vector<int> Joined(std::vector<int> a, const std::vector<int>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST_F(Win32FilesTest, LeadBytesComeFromThePairsUpToTheFirstZero) {
+  const LeadByteCase cases[] = {
+      {"932", {0x81, 0x9F, 0xE0, 0xFC, 0, 0}, 6, Joined(Span(0x81, 0x9F), Span(0xE0, 0xFC))},
+      {"stops at a zero pair", {0x81, 0x82, 0, 0, 0xE0, 0xE0}, 6, Span(0x81, 0x82)},
+      {"stops at the count", {0x81, 0x81, 0x90, 0x91}, 1, {0x81}},
+      {"none", {0, 0}, 6, {}},
+      {"up to 0xFF", {0xFE, 0xFF, 0, 0}, 6, Span(0xFE, 0xFF)},
+  };
+  for (const LeadByteCase& leadCase : cases) {
+    SetActiveLeadBytes(1361, leadCase.pairs, leadCase.pairCount);
+    std::vector<int> found;
+    for (int byte = 0; byte < 256; ++byte) {
+      if (IsLeadByte(static_cast<unsigned char>(byte))) found.push_back(byte);
+    }
+    EXPECT_EQ(found, leadCase.leadBytes) << leadCase.name;
+    EXPECT_EQ(ActiveCodePage(), 1361) << leadCase.name;
+  }
+  ActivatePlatformCodePage();
+}
+
 struct SizeCase {
   size_t fileSize;
   uint32_t limit;
