@@ -5,7 +5,8 @@
 #
 #   bench/compare.sh [--quick]
 #
-# --quick: three runs per command instead of hyperfine's usual count (a smoke run; figures are rough).
+# --quick: one warm-up and three runs per command instead of three and at least 20 (a smoke run; its
+# figures are rough).
 # Needs cmake, hyperfine, m4, envsubst and GNU time (scripts/packages/bench.txt). Builds morvane-cli and
 # the workload writer with the default preset. Exits non-zero when a tool fails or a peer's output differs
 # from morvane-cli's; targets that are missed are reported, not failed.
@@ -17,7 +18,7 @@ for arg in "$@"; do
   case "$arg" in
     --quick) quick=1 ;;
     -h | --help)
-      sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
