@@ -20,23 +20,6 @@ namespace {
 // Raised when the passes could never end.
 struct RunawayExpansion {};
 
-// Bytes at which the bulk copy of a pass stops: NUL, '[', '\' and the lead bytes.
-struct StopTable {
-  unsigned char stop[256];
-  // Bytes of 0x80 and above may stop the copy only when the code page has lead bytes (all of them are).
-  uint64_t highMask;
-
-  StopTable() : highMask(0) {
-    for (int b = 0; b < 256; ++b) {
-      stop[b] = gLeadByteTable[b];
-      if (stop[b]) highMask = 0x8080808080808080ull;
-    }
-    stop[0] = 1;
-    stop[static_cast<unsigned char>('[')] = 1;
-    stop[static_cast<unsigned char>('\\')] = 1;
-  }
-};
-
 constexpr uint64_t kEveryByte = 0x0101010101010101ull;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
@@ -51,30 +34,35 @@ inline uint64_t ZeroByte(uint64_t word) {
   return (word - kEveryByte) & ~word & kHighBits;
 }
 
-// False only when none of the eight bytes can stop the copy: no NUL, '[' or '\', and no byte of 0x80 or
-// above while the code page has lead bytes.
-inline bool WordMayStop(const StopTable& table, uint64_t word) {
-  return (ZeroByte(word) | ZeroByte(word ^ (kEveryByte * '[')) | ZeroByte(word ^ (kEveryByte * '\\')) |
-          (word & table.highMask)) != 0;
+// Whether one of the eight bytes is a NUL, '[' or '\\'.
+inline bool WordHasStopByte(uint64_t word) {
+  return (ZeroByte(word) | ZeroByte(word ^ (kEveryByte * '[')) | ZeroByte(word ^ (kEveryByte * '\\'))) != 0;
 }
 
-// The end of the run of ordinary characters that starts at p: whole double-byte characters included.
-// `end` is the text's terminator; whole words are read only before it.
-inline const char* SkipOrdinary(const StopTable& table, const char* p, const char* end) {
+inline bool IsStopByte(char c) {
+  return c == '\0' || c == '[' || c == '\\';
+}
+
+// The end of the run of ordinary characters that starts at p, a character boundary: the first NUL, '[' or
+// '\\' that begins a character, or a lead byte right before the terminator. `end` is the text's terminator.
+//
+// Stop bytes are found a word at a time whatever precedes them; only then is it decided whether one begins a
+// character. A byte that is not a lead byte always ends a character, so the lead bytes right before a stop
+// byte pair up from the first of them: an odd number of them makes the stop byte the second byte of a
+// character. Those runs end at stop bytes, which are no lead bytes, so no byte is walked back over twice.
+inline const char* SkipOrdinary(const char* p, const char* end) {
+  const char* const start = p;
   for (;;) {
-    while (end - p >= 8 && !WordMayStop(table, LoadWord(p))) p += 8;
-    // Character by character through the word that may stop; the terminator always does.
-    const char* const wordEnd = p + 8;
-    do {
-      const unsigned char c = static_cast<unsigned char>(*p);
-      if (!table.stop[c]) {
-        ++p;
-      } else if (IsLeadByte(c) && p[1] != '\0') {
-        p += 2;
-      } else {
-        return p;
-      }
-    } while (p < wordEnd);
+    const char* q = p;
+    while (end - q >= 8 && !WordHasStopByte(LoadWord(q))) q += 8;
+    while (!IsStopByte(*q)) ++q;
+    const char* leads = q;
+    while (leads > start && IsLeadByte(static_cast<unsigned char>(leads[-1]))) --leads;
+    const bool secondByte = ((q - leads) & 1) != 0;
+    // At the terminator a lead byte has no partner: it stops the run itself.
+    if (q == end) return secondByte ? q - 1 : q;
+    if (!secondByte) return q;
+    p = q + 1;
   }
 }
 
@@ -84,12 +72,12 @@ struct TextScan {
   bool escape = false;   // an escape before that point
 };
 
-TextScan ScanText(const StopTable& table, const char* text) {
+TextScan ScanText(const char* text) {
   TextScan scan;
   const char* const end = text + std::strlen(text);
   const char* p = text;
   for (;;) {
-    p = SkipOrdinary(table, p, end);
+    p = SkipOrdinary(p, end);
     const char c = *p;
     if (c == '\0') return scan;
     if (c == '[') {
@@ -108,7 +96,6 @@ TextScan ScanText(const StopTable& table, const char* text) {
 }  // namespace
 
 uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal, PassStats* stats) {
-  const StopTable table;
   PassStats counts;
   PassOutput out{output, output + capacity - 1};
   // The input never changes during a pass, so its terminator stays where it is.
@@ -116,7 +103,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
   const char* in = input;
   for (;;) {
     const char* run = in;
-    in = SkipOrdinary(table, in, end);
+    in = SkipOrdinary(in, end);
     if (in != run) {
       const uint32_t length = static_cast<uint32_t>(in - run);
       out.Reserve(length);
@@ -164,7 +151,6 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
 
     // The first pass reads the source where it stands: nothing writes to it before the final copy. Each
     // later pass reads one working buffer and writes the other; the hand-over swaps them.
-    const StopTable table;
     const char* in = source;
     char* out = output.get();
     char* other = input.get();
@@ -173,7 +159,7 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     uint64_t tagsHandled = 0;
     for (uint32_t passes = 1;; ++passes) {
       // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
-      scan = ScanText(table, in);
+      scan = ScanText(in);
       if (!scan.bracket) break;
       PassStats stats;
       ExpandPass(out, size, in, 0, &stats);
