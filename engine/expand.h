@@ -30,6 +30,9 @@ struct FieldSpec {
 struct PassOutput {
   char* cursor;
   char* limit;
+  // Bytes read besides the pass's own input: text after a literal bracket, which the pass reads again, and
+  // files named by datafile. Counted against the work of one expansion.
+  uint64_t reread = 0;
 
   uint32_t Room() const { return static_cast<uint32_t>(limit - cursor); }
   // Makes sure `count` more bytes fit before the terminator's slot; raises ExpansionOverflow otherwise.
@@ -60,7 +63,7 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec);
 struct PassStats {
   uint32_t count = 0;        // '[' handed to ProcessTag, literal brackets not counted
   uint32_t definitions = 0;  // definitions executed
-  uint32_t read = 0;         // input bytes read, terminator not counted
+  uint64_t read = 0;         // input bytes read (terminator not counted), and the bytes read again
 };
 
 // One pass from input into output (capacity bytes). Returns the pass count.
@@ -69,8 +72,9 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
 
 // Most ordinary passes one expansion may take before it is taken to run away.
 inline constexpr uint32_t kMaxPasses = 4096;
-// Most input bytes, and most tag expressions, that the ordinary passes of one expansion may handle in all.
-// Few passes over a large text cost as much as many over a small one; these bound the time a run can take.
+// Most bytes read (input, text read again after literal brackets, files), and most tag expressions, that the
+// ordinary passes of one expansion may handle in all. Few passes over a large text cost as much as many over
+// a small one, and one pass can read a text many times over; these bound the time a run can take.
 inline constexpr uint64_t kMaxPassBytes = 32ull << 20;  // 32 passes over a full 1 MiB text
 inline constexpr uint64_t kMaxPassTags = 1ull << 20;
 

@@ -115,6 +115,8 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     if (c == '[') {
       TagOutcome outcome;
       ProcessTag(out, in, &outcome);
+      // Literal brackets inside a long expression can read it again and again within one pass.
+      if (out.reread > kMaxPassBytes) throw RunawayExpansion{};
       // A literal bracket changes nothing, so it does not keep the passes going.
       if (outcome != TagOutcome::kLiteralBracket) ++counts.count;
       if (outcome == TagOutcome::kDefinition) ++counts.definitions;
@@ -129,7 +131,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     }
   }
   *out.cursor = '\0';
-  counts.read = static_cast<uint32_t>(in - input);
+  counts.read = static_cast<uint64_t>(in - input) + out.reread;
   if (stats != nullptr) *stats = counts;
   return counts.count;
 }

@@ -33,7 +33,7 @@ struct Expression {
   FieldSpec spec;
 };
 
-void ApplyValue(Expression& expression, Keyword keyword, const char* value) {
+void ApplyValue(Expression& expression, Keyword keyword, const char* value, PassOutput& out) {
   FieldSpec& spec = expression.spec;
   TagEntry* tag = expression.tag;
   switch (keyword) {
@@ -46,7 +46,9 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value) {
         const uint32_t limit = ScratchBufferSize < kTextBufferSize ? ScratchBufferSize : kTextBufferSize;
         // The file replaces its own path in the scratch buffer.
         if (ReadTextFile(value, ScratchBuffer, limit)) {
-          tag->SetData(ScratchBuffer, static_cast<uint32_t>(std::strlen(ScratchBuffer)));
+          const uint32_t length = static_cast<uint32_t>(std::strlen(ScratchBuffer));
+          out.reread += length;
+          tag->SetData(ScratchBuffer, length);
         }
       }
       break;
@@ -129,7 +131,10 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     result = TagOutcome::kMissing;
     return 0;
   }
+  const char* p = start + 1;
   auto literalBracket = [&]() {
+    // The pass reads everything scanned here again, from the byte after the '['.
+    out.reread += static_cast<uint64_t>(p - start - 1);
     out.Put('[');
     in = start + 1;
     result = TagOutcome::kLiteralBracket;
@@ -138,7 +143,6 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
 
   // The name: bytes up to a space, ']' or NUL, at most kTagNameMax of them.
   char name[kTagNameMax + 1];
-  const char* p = start + 1;
   int nameLength = 0;
   while (*p != ' ' && *p != ']' && *p != '\0') {
     if (nameLength == kTagNameMax) return literalBracket();
@@ -183,7 +187,7 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
           }
         }
         p = ParseQuoted(p, scratch, scratchSize);
-        ApplyValue(expression, keyword, scratch);
+        ApplyValue(expression, keyword, scratch, out);
       }
       // An unknown word has no value: scanning goes on right after its '='.
     }

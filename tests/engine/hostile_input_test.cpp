@@ -1,4 +1,5 @@
 // Hostile texts and files: each must end in a result or a clean failure, never a hang or a broken table.
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -129,6 +130,39 @@ TEST_F(HostileInputTest, LoneLeadBytesAtEveryBoundary) {
       }
     }
   }
+}
+
+TEST_F(HostileInputTest, TextReadAgainAfterLiteralBracketsIsBounded) {
+  // With the table full, each "[a" of an expression that runs to a defining word is a literal bracket, and
+  // the pass reads the rest of the expression again from the next byte: the work grows with the square of
+  // the expression's length.
+  FillTable();
+  auto nested = [](int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "[a ";
+    return text + "data=\"v\"]";
+  };
+  EXPECT_EQ(ExpandChecked(nested(100)), nested(100));
+  EXPECT_EQ(ExpandChecked(nested(6000)), std::nullopt);
+}
+
+TEST_F(HostileInputTest, FilesReadByDatafileCountAsWork) {
+  const std::string path = ::testing::TempDir() + "morvane-hostile-large.txt";
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
+    ASSERT_NE(file, nullptr);
+    const std::string large(kTextBufferSize - 1, 'x');
+    ASSERT_EQ(std::fwrite(large.data(), 1, large.size(), file.get()), large.size());
+  }
+  auto reads = [&path](int count) {
+    std::string text = "[x";
+    for (int i = 0; i < count; ++i) text += " datafile=\"" + path + "\"";
+    return text + "][x max=\"3\"]";
+  };
+  EXPECT_EQ(ExpandChecked(reads(20)), "xxx");
+  gTagTable.ClearAll();
+  EXPECT_EQ(ExpandChecked(reads(40)), std::nullopt);
+  std::remove(path.c_str());
 }
 
 }  // namespace
