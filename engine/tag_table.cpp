@@ -128,10 +128,12 @@ TagEntry* TagTable::Find(const char* name) {
   static_assert(kTagCapacity % 8 == 0);
   for (int i = 0; i < kTagCapacity; i += 8) {
     const TagEntry* group = entries + i;
-    const bool any = key.HeadMatches(group[0]) | key.HeadMatches(group[1]) | key.HeadMatches(group[2]) |
-                     key.HeadMatches(group[3]) | key.HeadMatches(group[4]) | key.HeadMatches(group[5]) |
-                     key.HeadMatches(group[6]) | key.HeadMatches(group[7]);
-    if (!any) continue;
+    // Bitwise, so the eight tests take no branch of their own.
+    const int any = int{key.HeadMatches(group[0])} | int{key.HeadMatches(group[1])} |
+                    int{key.HeadMatches(group[2])} | int{key.HeadMatches(group[3])} |
+                    int{key.HeadMatches(group[4])} | int{key.HeadMatches(group[5])} |
+                    int{key.HeadMatches(group[6])} | int{key.HeadMatches(group[7])};
+    if (any == 0) continue;
     for (int k = i; k < i + 8; ++k) {
       if (key.Matches(entries[k])) return &entries[k];
     }

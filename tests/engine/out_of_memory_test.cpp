@@ -1,45 +1,9 @@
 // Fails the n-th allocation of a sample expansion for every n it reaches.
-#include <cstdlib>
 #include <new>
 #include <string>
 
 #include "tests/engine/engine_test_support.h"
-
-namespace {
-
-// Allocations left before the next one fails; negative while no failure is armed.
-long gAllocationsUntilFailure = -1;
-long gAllocationsMade = 0;
-
-void* Allocate(std::size_t size) {
-  if (gAllocationsUntilFailure == 0) throw std::bad_alloc();
-  if (gAllocationsUntilFailure > 0) --gAllocationsUntilFailure;
-  ++gAllocationsMade;
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
+#include "tests/support/failing_allocator.h"
 
 namespace morvane::testing {
 namespace {

@@ -2,57 +2,21 @@
 // in the one shared message, an empty result and a consistent table, and the next run is whole again.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 #include <string>
 
 #include "engine/expand.h"
 #include "engine/tag_table.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/failing_allocator.h"
 #include "tests/tool/temp_dir.h"
 #include "tool/update_run.h"
 
-namespace {
-
-// Allocations left before the next one fails; negative while no failure is armed.
-long gAllocationsUntilFailure = -1;
-long gAllocationsMade = 0;
-
-void* Allocate(std::size_t size) {
-  if (gAllocationsUntilFailure == 0) {
-    gAllocationsUntilFailure = -1;
-    throw std::bad_alloc();
-  }
-  if (gAllocationsUntilFailure > 0) --gAllocationsUntilFailure;
-  ++gAllocationsMade;
-  void* block = std::malloc(size == 0 ? 1 : size);
-  if (block == nullptr) throw std::bad_alloc();
-  return block;
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-  return Allocate(size);
-}
-void operator delete(void* block) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block) noexcept {
-  std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-  std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-  std::free(block);
-}
-
 namespace morvane {
 namespace {
+
+using testing::gAllocationsMade;
+using testing::gAllocationsUntilFailure;
 
 // Messages of one run, kept without allocating.
 struct Messages {

@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -19,6 +20,8 @@ constexpr char kUnknownCodePage[] = "環境変数 MORVANE_CODEPAGE のコード�
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  // A save beyond the file size limit is reported as a failed write instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   app.setApplicationName(QStringLiteral("morvane"));
   app.setDesktopFileName(QStringLiteral("morvane"));
