@@ -78,4 +78,19 @@ int ParseSourceDateEpoch(const char* text, int64_t* seconds) {
   return 1;
 }
 
+int ClockFromLocalTime(const std::tm& local, uint16_t milliseconds, ClockReading* clock) {
+  const long long year = static_cast<long long>(local.tm_year) + 1900;
+  if (year < 0 || year > 65535) return 0;
+  clock->wYear = static_cast<uint16_t>(year);
+  clock->wMonth = static_cast<uint16_t>(local.tm_mon + 1);
+  clock->wDayOfWeek = static_cast<uint16_t>(local.tm_wday);
+  clock->wDay = static_cast<uint16_t>(local.tm_mday);
+  clock->wHour = static_cast<uint16_t>(local.tm_hour);
+  clock->wMinute = static_cast<uint16_t>(local.tm_min);
+  // A leap second reads as the 59th, as SYSTEMTIME has no 60.
+  clock->wSecond = static_cast<uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec);
+  clock->wMilliseconds = milliseconds;
+  return 1;
+}
+
 }  // namespace morvane

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 namespace morvane {
 
@@ -38,6 +39,9 @@ void DefineBuiltins();
 // Platform readings, one implementation per OS. ReadClock honours SOURCE_DATE_EPOCH.
 void ReadClock(ClockReading* clock);
 void ReadVersion(VersionReading* version);
+
+// Fills a clock reading from a broken-down local time. 0 when its year does not fit the 16-bit field.
+int ClockFromLocalTime(const std::tm& local, uint16_t milliseconds, ClockReading* clock);
 
 // Parses SOURCE_DATE_EPOCH's value: 1 and *seconds for a plain decimal number, else 0.
 int ParseSourceDateEpoch(const char* text, int64_t* seconds);

@@ -17,18 +17,7 @@ int FillFromSeconds(int64_t seconds, uint16_t milliseconds, ClockReading* clock)
   if (static_cast<int64_t>(instant) != seconds) return 0;
   tm local{};
   if (localtime_r(&instant, &local) == nullptr) return 0;
-  const long long year = static_cast<long long>(local.tm_year) + 1900;
-  if (year < 0 || year > 65535) return 0;
-  clock->wYear = static_cast<uint16_t>(year);
-  clock->wMonth = static_cast<uint16_t>(local.tm_mon + 1);
-  clock->wDayOfWeek = static_cast<uint16_t>(local.tm_wday);
-  clock->wDay = static_cast<uint16_t>(local.tm_mday);
-  clock->wHour = static_cast<uint16_t>(local.tm_hour);
-  clock->wMinute = static_cast<uint16_t>(local.tm_min);
-  // A leap second reads as the 59th, as SYSTEMTIME has no 60.
-  clock->wSecond = static_cast<uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec);
-  clock->wMilliseconds = milliseconds;
-  return 1;
+  return ClockFromLocalTime(local, milliseconds, clock);
 }
 
 // Reads one decimal number at *p, saturating at the 32-bit maximum; 0 when no digit stands there.

@@ -16,15 +16,7 @@ int FillFromSeconds(int64_t seconds, ClockReading* clock) {
   tm local{};
   _tzset();
   if (_localtime64_s(&local, &instant) != 0) return 0;
-  clock->wYear = static_cast<uint16_t>(local.tm_year + 1900);
-  clock->wMonth = static_cast<uint16_t>(local.tm_mon + 1);
-  clock->wDayOfWeek = static_cast<uint16_t>(local.tm_wday);
-  clock->wDay = static_cast<uint16_t>(local.tm_mday);
-  clock->wHour = static_cast<uint16_t>(local.tm_hour);
-  clock->wMinute = static_cast<uint16_t>(local.tm_min);
-  clock->wSecond = static_cast<uint16_t>(local.tm_sec > 59 ? 59 : local.tm_sec);
-  clock->wMilliseconds = 0;
-  return 1;
+  return ClockFromLocalTime(local, 0, clock);
 }
 
 }  // namespace
