@@ -8,16 +8,12 @@
 #include <string>
 
 #include "engine/tag_table.h"
+#include "tests/support/builtin_names.h"
 
 namespace morvane {
 namespace {
 
-const char* const kNames[kBuiltinCount] = {
-    "_eof",           "_crlf",       "_systemname",   "_systemversion", "_year",           "_month",
-    "_day",           "_hour",       "_minute",       "_second",        "_millisecond",    "_dayofweek",
-    "_year2",         "_month2",     "_day2",         "_hour2",         "_minute2",        "_second2",
-    "_millisecond2",  "_noon",       "_noonhour",     "_noonhour2",     "_osmajorversion", "_osminorversion",
-    "_osbuildnumber", "_osplatform", "_osservicepack"};
+const auto& kNames = testing::kExpectedBuiltinNames;
 
 ClockReading Clock(uint16_t year, uint16_t month, uint16_t day, uint16_t hour, uint16_t minute,
                    uint16_t second, uint16_t ms, uint16_t dayOfWeek) {

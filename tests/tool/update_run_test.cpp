@@ -9,17 +9,13 @@
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
 #include "files/text_files.h"
+#include "tests/support/builtin_names.h"
 #include "tests/tool/temp_dir.h"
 
 namespace morvane {
 namespace {
 
-const char* const kBuiltinNames[kBuiltinCount] = {
-    "_eof",           "_crlf",       "_systemname",   "_systemversion", "_year",           "_month",
-    "_day",           "_hour",       "_minute",       "_second",        "_millisecond",    "_dayofweek",
-    "_year2",         "_month2",     "_day2",         "_hour2",         "_minute2",        "_second2",
-    "_millisecond2",  "_noon",       "_noonhour",     "_noonhour2",     "_osmajorversion", "_osminorversion",
-    "_osbuildnumber", "_osplatform", "_osservicepack"};
+const auto& kBuiltinNames = testing::kExpectedBuiltinNames;
 
 // A header that overflows the working buffers: a 16-byte value written 100,000 times.
 const char kOverflowing[] = "[big data=\"0123456789abcdef\"][big loop=\"100000\"]";
