@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "files/text_files_platform.h"
+
 namespace morvane {
 
 char BaseDirectory[kPathBufferSize] = {};
@@ -14,16 +16,27 @@ namespace {
 // instead of resolving against the wrong folder.
 bool gBaseDirectoryValid = true;
 
-// Stores the directory part of `path` (the whole path when it has no separator) in `directory`.
+// Stores the directory part of `path` in `directory`: everything before its last separator. A name without
+// any separator lies in the current directory, "." (on a platform with drive letters, "X:name" lies in
+// "X:"), so a path joined to it opens beside that file rather than below a folder named like the file.
 // Returns 0, leaving `directory` empty, when that part does not fit.
 int StoreDirectoryOf(const char* path, char directory[kPathBufferSize]) {
   const char* separator = FindLastSeparator(path);
-  const size_t length = separator != nullptr ? static_cast<size_t>(separator - path) : std::strlen(path);
+  const char* source = path;
+  size_t length = 0;
+  if (separator != nullptr) {
+    length = static_cast<size_t>(separator - path);
+  } else if (const size_t drive = DrivePrefixLength(path); drive != 0) {
+    length = drive;
+  } else if (path[0] != '\0') {
+    source = ".";
+    length = 1;
+  }
   if (length >= kPathBufferSize) {
     directory[0] = '\0';
     return 0;
   }
-  std::memcpy(directory, path, length);
+  std::memcpy(directory, source, length);
   directory[length] = '\0';
   return 1;
 }
@@ -49,6 +62,11 @@ int ReadTextFile(const char* path, char* buffer, uint32_t limit) {
   char formed[kPathBufferSize];
   if (!ResolvePath(path, formed) || formed[0] == '\0' || limit == 0) return 0;
   return ReadResolvedFile(formed, buffer, limit);
+}
+
+int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
+  if (path[0] == '\0' || std::strlen(path) >= kPathBufferSize || limit == 0) return 0;
+  return ReadResolvedFile(path, buffer, limit);
 }
 
 int WriteTextFile(const char* path, const char* text) {

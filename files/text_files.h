@@ -24,7 +24,11 @@ int ReadTextFile(const char* path, char* buffer, uint32_t limit);
 // Writes text up to its terminator, replacing the file whole: a failure leaves an existing file as it was.
 int WriteTextFile(const char* path, const char* text);
 
-// BaseDirectory becomes the directory part of `path` (the whole path when it has no separator).
+// Reads a file named in a path box or on the command line: the path is opened as given (relative to the
+// working directory or absolute), never joined to BaseDirectory. Otherwise as ReadTextFile.
+int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
+
+// BaseDirectory becomes the directory part of `path`; a name without any separator lies in ".".
 void SetBaseDirectory(const char* path);
 
 // BaseDirectory becomes a copy of ModuleDirectory (at start and at the start of every update run).
@@ -32,11 +36,5 @@ void ResetBaseDirectory();
 
 // Computes ModuleDirectory from the running executable's path.
 void FindModuleDirectory();
-
-// Platform halves, one implementation per OS. `formed` is a resolved path in the active code page.
-int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
-int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
-// The running executable's full path in the active code page; 0 when it cannot be told.
-int ReadModuleFileName(char* buffer, uint32_t size);
 
 }  // namespace morvane

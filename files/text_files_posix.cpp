@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "files/text_files.h"
+#include "files/text_files_platform.h"
 
 namespace morvane {
 
@@ -81,6 +82,10 @@ bool WriteAll(int fd, const char* bytes, size_t length) {
 }
 
 }  // namespace
+
+size_t DrivePrefixLength(const char*) {
+  return 0;
+}
 
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   char native[kNativePathSize];

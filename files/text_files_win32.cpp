@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "files/text_files.h"
+#include "files/text_files_platform.h"
 
 namespace morvane {
 
@@ -32,8 +33,7 @@ class HandleCloser {
 size_t DirectoryPrefixLength(const char* path) {
   const char* separator = FindLastSeparator(path);
   if (separator != nullptr) return static_cast<size_t>(separator - path) + 1;
-  if (path[0] != '\0' && path[1] == ':') return 2;
-  return 0;
+  return DrivePrefixLength(path);
 }
 
 // Creates a new file beside `target` for the write, its name in `temporary`. Near the path limit the name
@@ -68,6 +68,10 @@ int WriteAll(HANDLE file, const char* text, uint32_t length) {
 }
 
 }  // namespace
+
+size_t DrivePrefixLength(const char* path) {
+  return (path[0] != '\0' && path[1] == ':') ? 2 : 0;
+}
 
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

@@ -10,6 +10,7 @@ bool UpdateCommand(CommandState& state, const char* headerPath, const char* main
                    const ReportError& report, std::vector<std::string>* tagNames) {
   UpdateResult result = UpdateRun(headerPath, mainPath, report);
   state.lastRunCompleted = result.completed;
+  state.lastRunReadFailed = result.readFailed;
   if (!result.completed) return false;
   if (tagNames != nullptr) {
     // rows[0] is the result row, which the window places itself.
@@ -28,8 +29,8 @@ const char* RowViewText(int index, const char* rowText) {
 }
 
 int SaveCommand(const CommandState& state, const char* path, const ReportError& report) {
-  // A run that did not complete has no result to save; its own message has been shown.
-  if (!state.lastRunCompleted) return 0;
+  // A run that did not complete, or missed a file, has no result to save; its own message has been shown.
+  if (!state.ResultSavable()) return 0;
   if (!WriteTextFile(path, OutputBuffer)) {
     report(kWriteFailed);
     return 0;

@@ -21,13 +21,19 @@ inline constexpr const char kWindowTitle[] = "Morvane";
 // State a window keeps between commands.
 struct CommandState {
   bool lastRunCompleted = false;
+  // A named header or main file could not be read: the result lacks it, so it is not saved.
+  bool lastRunReadFailed = false;
+
+  // Whether Save may write the last run's result: it completed and read every file it was given.
+  bool ResultSavable() const { return lastRunCompleted && !lastRunReadFailed; }
 };
 
-// Update: runs the update with the two paths. On a completed run, `rows` receives the tag names to list
-// below the result row (in table order; the window sorts them its own way and keeps the result row first).
-// Returns whether the window refreshes its list and view.
-bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath, const ReportError& report,
-                   std::vector<std::string>* tagNames);
+// Update: runs the update with the two paths (nullptr for a file that could not be named, see UpdateRun). On
+// a completed run, `rows` receives the tag names to list below the result row (in table order; the window
+// sorts them its own way and keeps the result row first). Returns whether the window refreshes its list and
+// view.
+bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath,
+                   const ReportError& report, std::vector<std::string>* tagNames);
 
 // The text a picked row shows (up to its first NUL): row 0 the result, any other row its tag's value, an
 // empty text for a row whose tag is gone or has no value. nullptr when no row is selected (index < 0):
@@ -35,7 +41,8 @@ bool UpdateCommand(CommandState& state, const char* headerPath, const char* main
 const char* RowViewText(int index, const char* rowText);
 
 // Save, after the window has run its Update for the chosen path: writes OutputBuffer when that run
-// completed and reports a failed write. Returns 1 when the file was written.
+// completed and read every file named (a typo must never empty a good file; the run's own messages have
+// said what went wrong), and reports a failed write. Returns 1 when the file was written.
 int SaveCommand(const CommandState& state, const char* path, const ReportError& report);
 
 }  // namespace morvane

@@ -31,11 +31,16 @@ UpdateResult Fail(UpdateResult& result, const ReportError& report) {
 
 // Header or main file: BaseDirectory becomes its directory, then the file is read into OutputBuffer. The
 // path is opened as given (relative to the working directory or absolute), never joined to BaseDirectory;
-// a path that no path buffer can hold is not opened. 1 when the file's text stands in OutputBuffer.
+// a path that no path buffer can hold, or a file the front end could not name (nullptr), is not opened.
+// 1 when the file's text stands in OutputBuffer.
 int ReadStep(const char* path) {
-  if (std::strlen(path) >= kPathBufferSize) return 0;
+  if (path == nullptr || std::strlen(path) >= kPathBufferSize) return 0;
   SetBaseDirectory(path);
-  return ReadResolvedFile(path, OutputBuffer, kTextBufferSize);
+  return ReadNamedFile(path, OutputBuffer, kTextBufferSize);
+}
+
+bool Named(const char* path) {
+  return path == nullptr || path[0] != '\0';
 }
 
 }  // namespace
@@ -51,7 +56,7 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   }
   ClearOutput();
 
-  if (headerPath[0] != '\0') {
+  if (Named(headerPath)) {
     if (!ReadStep(headerPath)) {
       report(kHeaderReadFailed);
       result.readFailed = true;
@@ -61,7 +66,7 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   }
   ClearOutput();
 
-  if (mainPath[0] != '\0') {
+  if (Named(mainPath)) {
     if (!ReadStep(mainPath)) {
       report(kMainReadFailed);
       result.readFailed = true;

@@ -110,7 +110,8 @@ TEST_F(TextFilesTest, BaseDirectoryCuts) {
   const Case cases[] = {
       {"C:\\work\\sub\\main.txt", "C:\\work\\sub"},
       {"C:\\main.txt", "C:"},
-      {"main.txt", "main.txt"},
+      {"main.txt", "."},
+      {"\x95\x5C.txt", "."},
       {"/home/u/main.txt", "/home/u"},
       {"C:\\\x95\x5C\\\x95\x5C.txt", "C:\\\x95\x5C"},
       {"dir\\\x83\x5C", "dir"},
@@ -119,11 +120,11 @@ TEST_F(TextFilesTest, BaseDirectoryCuts) {
     SetBaseDirectory(c.path);
     EXPECT_STREQ(BaseDirectory, c.base) << c.path;
   }
-  // A path without separator is joined as text.
+  // A name without separator lies in the current directory, which the join then names.
   char formed[kPathBufferSize];
   SetBaseDirectory("main.txt");
   ASSERT_EQ(ResolvePath("\\x.txt", formed), 1);
-  EXPECT_STREQ(formed, "main.txt\\x.txt");
+  EXPECT_STREQ(formed, ".\\x.txt");
 }
 
 TEST_F(TextFilesTest, FormedPathsMustFit) {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "files/text_files.h"
+#include "files/text_files_platform.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace morvane {
@@ -30,6 +31,10 @@ const char* LastComponent(const char* path) {
 }
 
 }  // namespace
+
+size_t DrivePrefixLength(const char*) {
+  return 0;
+}
 
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   FUZZ_CHECK(strnlen(formed, kPathBufferSize) < kPathBufferSize);

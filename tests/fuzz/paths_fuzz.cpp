@@ -19,13 +19,15 @@ namespace {
 // No file is ever opened: every real read is joined to this directory, which must not exist.
 constexpr char kAbsentDirectory[] = "/nonexistent-morvane-fuzz";
 
-// The directory part of a path: everything before its last separator character, or the whole path.
+// The directory part of a path: everything before its last separator character; "." for a name without
+// any separator (no drive letters on this platform), nothing for the empty path.
 std::string DirectoryOf(const char* path) {
-  size_t cut = std::strlen(path);
+  size_t cut = std::string::npos;
   for (size_t i = 0; path[i] != '\0';) {
     if (path[i] == '\\' || path[i] == '/') cut = i;
     i += static_cast<size_t>(CharLength(path + i));
   }
+  if (cut == std::string::npos) return path[0] == '\0' ? std::string() : std::string(".");
   return std::string(path, cut);
 }
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -426,6 +427,55 @@ class MainWindowTest : public QObject {
     Click("save");
     QCOMPARE(modals_->messages, QStringList({Text("メモリ不足またはオーバーフローが発生しました。")}));
     QCOMPARE(ReadFile(Path("saved.txt")), QByteArray("keep me"));
+  }
+
+  void saveAfterAnUnreadFileKeepsTheTarget_data() {
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("header missing") << "typo.txt"
+                                    << "main.txt"
+                                    << "ヘッダーファイルの読み込みに失敗しました。";
+    QTest::newRow("main missing") << "header.txt"
+                                  << "typo.txt"
+                                  << "メインファイルの読み込みに失敗しました。";
+    // é has no form in code page 932, so no file can have that name.
+    QTest::newRow("header not nameable") << "é.txt"
+                                         << "main.txt"
+                                         << "ヘッダーファイルの読み込みに失敗しました。";
+    QTest::newRow("main not nameable") << "header.txt"
+                                       << "é.txt"
+                                       << "メインファイルの読み込みに失敗しました。";
+  }
+  void saveAfterAnUnreadFileKeepsTheTarget() {
+    QFETCH(QString, header);
+    QFETCH(QString, main);
+    QFETCH(QString, message);
+    WriteJapaneseFiles();
+    WriteFile(Path("saved.txt"), "a good file");
+    Type(HeaderBox(), dir_->filePath(header));
+    Type(MainBox(), dir_->filePath(main));
+    modals_->saveAnswer = Path("saved.txt");
+    Click("save");
+    QCOMPARE(modals_->messages, QStringList({message}));
+    QCOMPARE(ReadFile(Path("saved.txt")), QByteArray("a good file"));
+    // The run completed all the same: the list shows it.
+    QVERIFY(Rows().size() > 1);
+  }
+
+  void updateShowsTheListFromItsTop() {
+    UpdateJapanese();
+    window_->show();
+    PickRow(List()->count() - 1);
+    QVERIFY(List()->verticalScrollBar()->value() > 0);
+    // Every refresh, also the one Save runs, starts the list at its top with the result row in view.
+    Click("update");
+    QCOMPARE(List()->verticalScrollBar()->value(), 0);
+    PickRow(List()->count() - 1);
+    modals_->saveAnswer = Path("saved.txt");
+    Click("save");
+    QCOMPARE(List()->verticalScrollBar()->value(), 0);
+    QVERIFY(!List()->visualItemRect(List()->item(0)).isEmpty());
   }
 
   void saveFailuresAreReported_data() {

@@ -116,6 +116,37 @@ TEST_F(CommandsTest, SaveAfterAFailedRunWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
+// A save replaces a good file only with a result built from every file that was named.
+TEST_F(CommandsTest, SaveWritesOnlyWhenEveryNamedFileWasRead) {
+  const std::string header = dir_.Write("h.txt", "[who data=\"world\"]");
+  const std::string main = dir_.Write("m.txt", "hello [who]");
+  const std::string missing = dir_.Path("typo.txt");
+  struct Case {
+    const char* label;
+    const char* header;
+    const char* main;
+    const char* saved;  // nullptr: the old file stays
+    std::vector<std::string> messages;
+  };
+  const Case cases[] = {
+      {"both read", header.c_str(), main.c_str(), "hello world", {}},
+      {"empty header box", "", main.c_str(), "hello ", {}},
+      {"both boxes empty", "", "", "", {}},
+      {"header missing", missing.c_str(), main.c_str(), nullptr, {kHeaderReadFailed}},
+      {"main missing", header.c_str(), missing.c_str(), nullptr, {kMainReadFailed}},
+      {"header not nameable", nullptr, main.c_str(), nullptr, {kHeaderReadFailed}},
+      {"main not nameable", header.c_str(), nullptr, nullptr, {kMainReadFailed}},
+  };
+  for (const Case& c : cases) {
+    const std::string out = dir_.Write("keep.txt", "a good file");
+    log_.messages.clear();
+    EXPECT_TRUE(UpdateCommand(state_, c.header, c.main, log_.Sink(), nullptr)) << c.label;
+    EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), c.saved != nullptr ? 1 : 0) << c.label;
+    EXPECT_EQ(ReadBack(out), c.saved != nullptr ? c.saved : "a good file") << c.label;
+    EXPECT_EQ(log_.messages, c.messages) << c.label;
+  }
+}
+
 TEST_F(CommandsTest, FailedWriteIsReported) {
   ASSERT_TRUE(UpdateCommand(state_, "", "", log_.Sink(), nullptr));
   const std::string out = dir_.Path("no-such-dir/out.txt");

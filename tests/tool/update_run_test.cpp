@@ -195,14 +195,17 @@ TEST_F(UpdateRunTest, UnreadableHeaderStillMovesTheBaseDirectory) {
 }
 
 TEST_F(UpdateRunTest, RelativePathsOpenFromTheWorkingDirectory) {
-  dir_.Write("m.txt", "relative");
+  // A bare file name lies in the working directory, and so do the datafiles it names with '\'.
+  dir_.Write("data/notes.txt", "notes");
+  dir_.Write("h.txt", "[n datafile=\"\\data\\notes.txt\"]");
+  dir_.Write("m.txt", "relative [n] [m datafile=\"\\data\\notes.txt\"][m]");
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(dir_.path());
-  UpdateResult result = Run("", "m.txt");
+  UpdateResult result = Run("h.txt", "m.txt");
   std::filesystem::current_path(previous);
   EXPECT_TRUE(log_.messages.empty());
-  EXPECT_EQ(Result(), "relative");
-  EXPECT_STREQ(BaseDirectory, "m.txt");
+  EXPECT_EQ(Result(), "relative notes notes");
+  EXPECT_STREQ(BaseDirectory, ".");
   EXPECT_TRUE(result.completed);
 }
 

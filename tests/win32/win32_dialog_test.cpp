@@ -503,6 +503,30 @@ TEST_F(DialogTest, SaveAfterAFailedRunWritesNothing) {
   EXPECT_EQ(saved, "earlier");
 }
 
+TEST_F(DialogTest, SaveAfterAnUnreadFileKeepsTheTarget) {
+  ScratchFolder::WriteBytes(folder_ / "main.txt", "本文");
+  ScratchFolder::WriteBytes(folder_ / "header.txt", "[t data=\"値\"]");
+  const struct {
+    const char* header;
+    const char* main;
+    const char* message;
+  } cases[] = {{"typo.txt", "main.txt", kHeaderReadFailed}, {"header.txt", "typo.txt", kMainReadFailed}};
+  for (const auto& c : cases) {
+    ScratchFolder::WriteBytes(folder_ / "saved.txt", "earlier");
+    gFake.messages.clear();
+    SetBox(IDC_HEADER_PATH, folder_ / c.header);
+    SetBox(IDC_MAIN_PATH, folder_ / c.main);
+    gFake.answer = folder_ / "saved.txt";
+    Command(IDC_SAVE);
+    EXPECT_EQ(gFake.MessageTexts(), std::vector<std::string>{c.message}) << c.main;
+    std::string saved;
+    ASSERT_TRUE(ScratchFolder::ReadBytes(folder_ / "saved.txt", &saved));
+    EXPECT_EQ(saved, "earlier") << c.main;
+    // The run itself completed: the list and the view show it.
+    EXPECT_GT(Rows().size(), 1u) << c.main;
+  }
+}
+
 TEST_F(DialogTest, FailedWriteIsReportedAndCanBeRetried) {
   gFake.answer = folder_ / "no such folder\\saved.txt";
   Command(IDC_SAVE);

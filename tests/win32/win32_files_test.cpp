@@ -9,6 +9,7 @@
 
 #include "engine/text.h"
 #include "files/text_files.h"
+#include "files/text_files_platform.h"
 #include "tests/win32/win32_test_support.h"
 
 namespace morvane {
@@ -140,6 +141,17 @@ TEST_F(Win32FilesTest, JapanesePathsWithTrailByte5CRoundTrip) {
   EXPECT_EQ(std::string(BaseDirectory), folder);
   ASSERT_EQ(ReadTextFile("\\ソース表.txt", buffer, sizeof buffer), 1);
   EXPECT_STREQ(buffer, "日本語の本文\r\n");
+}
+
+TEST_F(Win32FilesTest, ANameWithoutSeparatorLiesInItsDrivesOrTheCurrentDirectory) {
+  const struct {
+    const char* path;
+    const char* base;
+  } cases[] = {{"main.txt", "."}, {"C:main.txt", "C:"}, {"表.txt", "."}, {"D:\\main.txt", "D:"}};
+  for (const auto& c : cases) {
+    SetBaseDirectory(c.path);
+    EXPECT_STREQ(BaseDirectory, c.base) << c.path;
+  }
 }
 
 TEST_F(Win32FilesTest, WriteReplacesTheFileAndLeavesNothingElse) {

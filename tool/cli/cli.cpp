@@ -94,13 +94,17 @@ int Run(const CliOptions& given) {
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report);
   CommandState state;
   state.lastRunCompleted = result.completed;
+  state.lastRunReadFailed = result.readFailed;
 
   int status = result.readFailed ? kExitReadFailed : kExitOk;
   int printed = 1;
   if (!result.completed) {
     status = kExitNotCompleted;
   } else {
-    if (options.hasOutput && !SaveCommand(state, options.output.c_str(), report)) status = kExitCannotWrite;
+    // A result that lacks a named file is not saved (status 1 says why); any other refusal is a failed write.
+    if (options.hasOutput && state.ResultSavable() && !SaveCommand(state, options.output.c_str(), report)) {
+      status = kExitCannotWrite;
+    }
     if (options.tags) {
       printed = PrintTags(result);
     } else if (options.hasValue) {

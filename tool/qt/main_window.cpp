@@ -181,21 +181,16 @@ void MainWindow::Report(const char* message) {
 void MainWindow::Update() {
   if (!buffer_) return;
   ReportError report = [this](const char* message) { Report(message); };
-  // A path with no form in the code page cannot name a file: it is that file's read failure, reported where
-  // the run would report it (the header's before the run's own messages, the main file's after the header).
+  // A path with no form in the code page cannot name a file: the run reports it as that file's read failure.
   std::string headerPath;
   std::string mainPath;
-  bool headerNamed = ReadPathBox(headerBox_, &headerPath);
-  bool mainNamed = ReadPathBox(mainBox_, &mainPath);
-  if (!headerNamed) {
-    report(kHeaderReadFailed);
-    headerPath.clear();
-  }
-  if (!mainNamed) mainPath.clear();
+  const bool headerNamed = ReadPathBox(headerBox_, &headerPath);
+  const bool mainNamed = ReadPathBox(mainBox_, &mainPath);
   std::vector<std::string> tagNames;
-  bool refresh = UpdateCommand(state_, headerPath.c_str(), mainPath.c_str(), report, &tagNames);
-  if (!refresh) return;
-  if (!mainNamed) report(kMainReadFailed);
+  if (!UpdateCommand(state_, headerNamed ? headerPath.c_str() : nullptr,
+                     mainNamed ? mainPath.c_str() : nullptr, report, &tagNames)) {
+    return;
+  }
   Refresh(tagNames);
 }
 
@@ -217,6 +212,8 @@ void MainWindow::Refresh(const std::vector<std::string>& tagNames) {
   tagList_->clear();
   tagList_->addItem(MakeRow(QString::fromUtf8(kResultRowText), kResultRowText));
   for (const Row& row : rows) tagList_->addItem(MakeRow(row.display, row.bytes->c_str()));
+  // A refilled list starts at its top, with the result row in view.
+  tagList_->scrollToTop();
   ShowInView(OutputBuffer);
 }
 
@@ -244,7 +241,7 @@ void MainWindow::Save() {
   Update();
   if (named) {
     SaveCommand(state_, path.c_str(), [this](const char* message) { Report(message); });
-  } else if (state_.lastRunCompleted) {
+  } else if (state_.ResultSavable()) {
     // A name with no form in the code page cannot be written.
     Report(kWriteFailed);
   }

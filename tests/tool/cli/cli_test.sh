@@ -105,7 +105,14 @@ output)
   printf '<saved>' >expected; cmp -s res.txt expected || fail "-o content"
   run --output=res2.txt '' m.txt; expect_rc 0 "--output="; cmp -s res2.txt expected || fail "--output= content"
   run '' m.txt -ores3.txt; expect_rc 0 "-oFILE"; cmp -s res3.txt expected || fail "-oFILE content"
-  run --output res4.txt missing.txt m.txt; expect_rc 1 "-o with a read failure"; cmp -s res4.txt expected || fail "-o read failure content"
+  # A file named but not read: the run completes, but its result never replaces or creates the output.
+  head -c 7000 /dev/zero | tr '\0' 'k' >keep.txt
+  cp keep.txt keep.orig
+  for args in "missing.txt m.txt" "m.txt typo.txt" "missing.txt typo.txt"; do
+    run --output keep.txt $args; expect_rc 1 "-o with a read failure ($args)"
+    cmp -s keep.txt keep.orig || fail "-o with a read failure ($args) keeps the file"
+    run --output res4.txt $args; [ ! -e res4.txt ] || fail "-o with a read failure ($args) creates nothing"
+  done
   printf 'old' >keep.txt
   printf '%s' "$overflow" >over.txt
   run -o keep.txt '' over.txt; expect_rc 2 "-o after a failed run"

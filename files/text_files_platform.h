@@ -1,0 +1,18 @@
+// What only the platform halves of the file layer implement (text_files_posix.cpp, text_files_win32.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace morvane {
+
+// Reads the file at `formed`, a resolved path in the active code page, as ReadTextFile describes.
+int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
+// Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
+int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
+// The running executable's full path in the active code page; 0 when it cannot be told.
+int ReadModuleFileName(char* buffer, uint32_t size);
+// Length of a drive prefix ("X:") that begins `path` on platforms with drive letters, else 0.
+size_t DrivePrefixLength(const char* path);
+
+}  // namespace morvane
