@@ -52,19 +52,23 @@ int Convert(const char* from, const char* to, const char* text, char* out, size_
   return 1;
 }
 
-// The path to hand to the system for a resolved path in the active code page.
+// The path to hand to the system for a resolved path in the active code page. Separators become '/' while
+// the path is still in the active code page, stepping by its characters, so a second byte 0x5C (the 表 of
+// code page 932) stays what it is whether or not the path is then converted.
 int NativePath(const char* formed, char native[kNativePathSize]) {
-  if (NeedsConversion()) {
-    if (!Convert(ActiveCodePageCharset(), FileSystemCharset(), formed, native, kNativePathSize)) return 0;
-  } else {
-    const size_t length = std::strlen(formed);
-    if (length >= kNativePathSize) return 0;
-    std::memcpy(native, formed, length + 1);
+  char slashed[kNativePathSize];
+  const size_t length = std::strlen(formed);
+  if (length >= kNativePathSize) return 0;
+  for (size_t i = 0; i < length;) {
+    const size_t step = static_cast<size_t>(CharLength(formed + i));
+    slashed[i] = formed[i] == '\\' ? '/' : formed[i];
+    if (step == 2) slashed[i + 1] = formed[i + 1];
+    i += step;
   }
-  // After conversion, so a trail byte 0x5C of the code page is never taken for a separator.
-  for (char* p = native; *p != '\0'; ++p) {
-    if (*p == '\\') *p = '/';
-  }
+  slashed[length] = '\0';
+  if (NeedsConversion())
+    return Convert(ActiveCodePageCharset(), FileSystemCharset(), slashed, native, kNativePathSize);
+  std::memcpy(native, slashed, length + 1);
   return 1;
 }
 

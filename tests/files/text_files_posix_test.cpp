@@ -111,5 +111,40 @@ TEST_F(PosixFilesTest, WriteCutShortLeavesTheOldFile) {
   EXPECT_EQ(files, 1u) << "the temporary file must be removed";
 }
 
+// A Shift_JIS locale built into a private folder (glibc warns that the charmap is not ASCII compatible and
+// exits 1, but writes the locale).
+bool UseShiftJisLocale(const fs::path& folder) {
+  const fs::path locales = folder / "locales";
+  fs::create_directories(locales);
+  const std::string command =
+      "localedef -i ja_JP -f SHIFT_JIS '" + (locales / "ja_JP.SJIS").string() + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) == -1) return false;
+  setenv("LOCPATH", locales.c_str(), 1);
+  return std::setlocale(LC_ALL, "ja_JP.SJIS") != nullptr;
+}
+
+TEST_F(PosixFilesTest, DoubleBytePathsUnderTheirOwnLocaleKeepTheirSecondBytes) {
+  ASSERT_TRUE(UseShiftJisLocale(dir_)) << "cannot build the ja_JP.SJIS locale";
+  // No conversion: the locale and the code page are the same, so names on disk are code page 932 bytes.
+  const std::string table = "\x95\x5C";  // 表
+  const fs::path folder = dir_ / table;
+  fs::create_directories(folder);
+  std::ofstream(folder / "c.txt") << "in table";
+  const std::string base = dir_.string() + "\\" + table;
+
+  EXPECT_EQ(ReadTextFile((base + "\\c.txt").c_str(), buffer_.get(), kTextBufferSize), 1);
+  EXPECT_STREQ(buffer_.get(), "in table");
+  SetBaseDirectory((base + "\\main.txt").c_str());
+  EXPECT_EQ(std::string(BaseDirectory), base);
+  EXPECT_EQ(ReadTextFile("\\c.txt", buffer_.get(), kTextBufferSize), 1);
+  EXPECT_EQ(WriteTextFile("\\"
+                          "\x95\x5C.txt",
+                          "saved"),
+            1);
+  std::ifstream written(folder / (table + ".txt"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "saved");
+  unsetenv("LOCPATH");
+}
+
 }  // namespace
 }  // namespace morvane
