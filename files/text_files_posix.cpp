@@ -127,8 +127,12 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
     if (realpath(target, resolved) == nullptr) return 0;
     std::memcpy(target, resolved, std::strlen(resolved) + 1);
   }
+  // A file without its owner's write bit is read-only for everyone, root included (access() would let root
+  // through), as on Windows; one the user may not write is refused too.
   const bool exists = stat(target, &info) == 0;
-  if (exists && (!S_ISREG(info.st_mode) || access(target, W_OK) != 0)) return 0;
+  if (exists && (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0 || access(target, W_OK) != 0)) {
+    return 0;
+  }
 
   // A temporary beside the target, renamed over it once complete: the old file survives any failure.
   char temporary[kNativePathSize];

@@ -88,6 +88,25 @@ TEST_F(PosixFilesTest, WriteKeepsModeAndFollowsLinks) {
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(PosixFilesTest, FilesWithoutTheOwnersWriteBitAreNeverReplaced) {
+  // Root may write anything, so the mode decides; the same for every user.
+  const fs::perms modes[] = {fs::perms::owner_read, fs::perms::owner_read | fs::perms::group_write,
+                             fs::perms::owner_read | fs::perms::others_write, fs::perms::none};
+  for (const fs::perms mode : modes) {
+    const fs::path target = dir_ / "readonly.txt";
+    std::ofstream(target) << "old";
+    fs::permissions(target, mode);
+    EXPECT_EQ(WriteTextFile(target.c_str(), "new"), 0) << static_cast<int>(mode);
+    fs::permissions(target, fs::perms::owner_all);
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+    fs::remove(target);
+  }
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
+  EXPECT_EQ(files, 0u) << "no temporary file may remain";
+}
+
 TEST_F(PosixFilesTest, WriteCutShortLeavesTheOldFile) {
   const fs::path target = dir_ / "keep.txt";
   std::ofstream(target) << "precious old contents";
