@@ -14,12 +14,14 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 #include <memory>
 #include <string>
 
 #include "engine/text.h"
 #include "tests/qt/code_page_bytes.h"
+#include "tool/qt/qt_translations.h"
 #include "tool/update_run.h"
 
 namespace morvane {
@@ -476,6 +478,25 @@ class MainWindowTest : public QObject {
     Click("save");
     QCOMPARE(List()->verticalScrollBar()->value(), 0);
     QVERIFY(!List()->visualItemRect(List()->item(0)).isEmpty());
+  }
+
+  void platformDialogsSpeakTheLocalesLanguage() {
+    auto buttonTexts = [this] {
+      QStringList texts;
+      const std::unique_ptr<QFileDialog> save = MakeSaveDialog(window_.get());
+      for (QAbstractButton* button : save->findChildren<QAbstractButton*>()) texts << button->text();
+      QMessageBox box(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
+      for (QAbstractButton* button : box.buttons()) texts << button->text();
+      return texts;
+    };
+    QVERIFY(buttonTexts().contains(QStringLiteral("Cancel")));
+    QCOMPARE(InstallQtTranslations(qApp, QLocale(QLocale::C)), 0);
+    QCOMPARE(InstallQtTranslations(qApp, QLocale(QLocale::Japanese, QLocale::Japan)), 1);
+    const QStringList japanese = buttonTexts();
+    qDeleteAll(qApp->findChildren<QTranslator*>());
+    QVERIFY2(japanese.contains(Text("キャンセル")), qPrintable(japanese.join(QLatin1Char('|'))));
+    QVERIFY(!japanese.contains(QStringLiteral("Cancel")));
+    QVERIFY(buttonTexts().contains(QStringLiteral("Cancel")));
   }
 
   void saveFailuresAreReported_data() {

@@ -11,6 +11,7 @@
 #include "tool/qt/dialog_hooks.h"
 #include "tool/qt/icon_art.h"
 #include "tool/qt/main_window.h"
+#include "tool/qt/qt_translations.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
   app.setApplicationName(QStringLiteral("morvane"));
   app.setDesktopFileName(QStringLiteral("morvane"));
   app.setWindowIcon(morvane::MorvaneIcon());
+  morvane::InstallQtTranslations(&app, QLocale::system());
 
   int codePage = morvane::kCodePageNone;
   if (!morvane::DetectPlatformCodePage(&codePage) || !morvane::SetActiveCodePage(codePage)) {
