@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "engine/builtins_platform.h"
 #include "engine/tag_table.h"
 
 namespace morvane {
@@ -76,6 +77,20 @@ int ParseSourceDateEpoch(const char* text, int64_t* seconds) {
   }
   *seconds = value;
   return 1;
+}
+
+EpochValue ClassifySourceDateEpoch(const char* text) {
+  if (text == nullptr || *text == '\0') return EpochValue::kUnset;
+  int64_t seconds = 0;
+  if (!ParseSourceDateEpoch(text, &seconds)) {
+    // Digits alone that overflow are a number too large for the clock, not a malformed one.
+    for (const char* p = text; *p != '\0'; ++p) {
+      if (*p < '0' || *p > '9') return EpochValue::kMalformed;
+    }
+    return EpochValue::kOutOfRange;
+  }
+  ClockReading clock;
+  return ClockFromEpochSeconds(seconds, &clock) ? EpochValue::kUsable : EpochValue::kOutOfRange;
 }
 
 int ClockFromLocalTime(const std::tm& local, uint16_t milliseconds, ClockReading* clock) {

@@ -36,14 +36,19 @@ void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version
 // Reads the clock and the version once and defines the variables.
 void DefineBuiltins();
 
-// Platform readings, one implementation per OS. ReadClock honours SOURCE_DATE_EPOCH.
-void ReadClock(ClockReading* clock);
-void ReadVersion(VersionReading* version);
-
 // Fills a clock reading from a broken-down local time. 0 when its year does not fit the 16-bit field.
 int ClockFromLocalTime(const std::tm& local, uint16_t milliseconds, ClockReading* clock);
 
 // Parses SOURCE_DATE_EPOCH's value: 1 and *seconds for a plain decimal number, else 0.
 int ParseSourceDateEpoch(const char* text, int64_t* seconds);
+
+// What a SOURCE_DATE_EPOCH value (nullptr when unset) does to the clock reading.
+enum class EpochValue : uint8_t {
+  kUnset,      // unset or empty: the real clock is read
+  kUsable,     // a plain decimal number whose local time the clock reading can hold
+  kMalformed,  // anything but plain decimal digits
+  kOutOfRange  // digits, but an instant whose local time does not fit the clock reading
+};
+EpochValue ClassifySourceDateEpoch(const char* text);
 
 }  // namespace morvane

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "engine/builtins.h"
+#include "engine/builtins_platform.h"
 
 namespace morvane {
 
@@ -34,11 +35,16 @@ int ReadDecimal(const char*& p, uint32_t* value) {
 
 }  // namespace
 
+int ClockFromEpochSeconds(int64_t seconds, ClockReading* clock) {
+  tzset();
+  return FillFromSeconds(seconds, 0, clock);
+}
+
 void ReadClock(ClockReading* clock) {
   *clock = ClockReading{};
   tzset();
   int64_t epoch = 0;
-  if (ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch) && FillFromSeconds(epoch, 0, clock))
+  if (ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch) && ClockFromEpochSeconds(epoch, clock))
     return;
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);

@@ -6,12 +6,11 @@
 #include <ctime>
 
 #include "engine/builtins.h"
+#include "engine/builtins_platform.h"
 
 namespace morvane {
 
-namespace {
-
-int FillFromSeconds(int64_t seconds, ClockReading* clock) {
+int ClockFromEpochSeconds(int64_t seconds, ClockReading* clock) {
   __time64_t instant = static_cast<__time64_t>(seconds);
   tm local{};
   _tzset();
@@ -19,12 +18,11 @@ int FillFromSeconds(int64_t seconds, ClockReading* clock) {
   return ClockFromLocalTime(local, 0, clock);
 }
 
-}  // namespace
-
 void ReadClock(ClockReading* clock) {
   *clock = ClockReading{};
   int64_t epoch = 0;
-  if (ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch) && FillFromSeconds(epoch, clock)) return;
+  if (ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"), &epoch) && ClockFromEpochSeconds(epoch, clock))
+    return;
   SYSTEMTIME now;
   GetLocalTime(&now);
   clock->wYear = now.wYear;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/builtins.h"
+#include "engine/builtins_platform.h"
 
 namespace morvane {
 namespace {

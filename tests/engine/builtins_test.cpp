@@ -168,5 +168,26 @@ INSTANTIATE_TEST_SUITE_P(
                       EpochCase{"+5", 0, 0}, EpochCase{" 5", 0, 0}, EpochCase{"5 ", 0, 0},
                       EpochCase{"1e9", 0, 0}, EpochCase{"12.5", 0, 0}, EpochCase{"0x10", 0, 0}));
 
+TEST(SourceDateEpochClass, WhatAValueDoesToTheClock) {
+  const struct {
+    const char* text;
+    EpochValue expected;
+  } cases[] = {
+      {nullptr, EpochValue::kUnset},
+      {"", EpochValue::kUnset},
+      {"0", EpochValue::kUsable},
+      {"951827696", EpochValue::kUsable},
+      {"12x", EpochValue::kMalformed},
+      {" 5", EpochValue::kMalformed},
+      {"-1", EpochValue::kMalformed},
+      {"1e9", EpochValue::kMalformed},
+      {"99999999999999", EpochValue::kOutOfRange},  // year 3170843
+      {"9223372036854775808", EpochValue::kOutOfRange},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ClassifySourceDateEpoch(c.text), c.expected) << (c.text != nullptr ? c.text : "unset");
+  }
+}
+
 }  // namespace
 }  // namespace morvane

@@ -1,10 +1,12 @@
 // morvane-cli: one update run from the command line, for scripts and build systems.
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "engine/builtins.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"
@@ -45,6 +47,25 @@ int ChooseCodePage(const CliOptions& options, std::string* reason) {
   return 1;
 }
 
+// A build that sets SOURCE_DATE_EPOCH wants the same output every time: a value that cannot be that date is
+// an error, not a silent fall-back to the real clock.
+int CheckSourceDateEpoch(std::string* reason) {
+  const char* value = std::getenv("SOURCE_DATE_EPOCH");
+  switch (ClassifySourceDateEpoch(value)) {
+    case EpochValue::kUnset:
+    case EpochValue::kUsable:
+      return 1;
+    case EpochValue::kMalformed:
+      *reason = std::string("SOURCE_DATE_EPOCH='") + value +
+                "' is not a number of seconds since 1970-01-01 UTC (decimal digits only)";
+      return 0;
+    case EpochValue::kOutOfRange:
+      *reason = std::string("SOURCE_DATE_EPOCH='") + value + "' is a date beyond the year 65535";
+      return 0;
+  }
+  return 1;
+}
+
 int ConvertArgument(std::string* argument, std::string* reason) {
   std::string converted;
   if (!ArgumentToCodePage(argument->c_str(), &converted)) {
@@ -76,7 +97,7 @@ int PrintTags(const UpdateResult& result) {
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
-  if (!ChooseCodePage(options, &reason)) return UsageError(reason);
+  if (!ChooseCodePage(options, &reason) || !CheckSourceDateEpoch(&reason)) return UsageError(reason);
   if (!ConvertArgument(&options.headerPath, &reason) || !ConvertArgument(&options.mainPath, &reason) ||
       !ConvertArgument(&options.output, &reason) || !ConvertArgument(&options.valueName, &reason)) {
     return UsageError(reason);

@@ -173,11 +173,17 @@ epoch)
   expect_out '2000-02-29 12:34:56.000 2 1 12 00' "SOURCE_DATE_EPOCH in UTC"
   TZ=JST-9 SOURCE_DATE_EPOCH=951827696 run '' m.txt; expect_out '2000-02-29 21:34:56.000 2 1 09 00' "SOURCE_DATE_EPOCH honours TZ"
   TZ=UTC SOURCE_DATE_EPOCH=0 run '' m.txt; expect_out '1970-01-01 00:00:00.000 4 0 12 70' "the epoch itself"
+  # An empty value counts as unset: the real clock.
   year=$(date -u +%Y)
-  for bad in 951827696x ' 951827696' -1 1e9 ''; do
-    TZ=UTC SOURCE_DATE_EPOCH=$bad run --value _year '' ''
-    [ "$(cat out)" -ge "$year" ] 2>/dev/null || fail "SOURCE_DATE_EPOCH='$bad' is ignored"
+  TZ=UTC SOURCE_DATE_EPOCH= run --value _year '' ''; expect_rc 0 "empty SOURCE_DATE_EPOCH"
+  [ "$(cat out)" -ge "$year" ] 2>/dev/null || fail "an empty SOURCE_DATE_EPOCH reads the real clock"
+  # A value that cannot be a date fails the run instead of quietly giving another output.
+  for bad in 951827696x ' 951827696' -1 1e9 0x10 99999999999999 99999999999999999999999; do
+    TZ=UTC SOURCE_DATE_EPOCH=$bad run '' m.txt; expect_rc 64 "SOURCE_DATE_EPOCH='$bad'"
+    expect_out '' "SOURCE_DATE_EPOCH='$bad' prints nothing"
+    grep -qF "morvane-cli: SOURCE_DATE_EPOCH='$bad' " err || fail "SOURCE_DATE_EPOCH='$bad' is named in the message"
   done
+  TZ=UTC SOURCE_DATE_EPOCH=1e9 run -o dated.txt '' m.txt; [ ! -e dated.txt ] || fail "bad SOURCE_DATE_EPOCH writes nothing"
   ;;
 paths)
   # Non-ASCII paths on the command line (UTF-8 locale) under code page 932; 表 holds a 0x5C trail byte.
