@@ -13,7 +13,8 @@ const char kCliUsage[] =
     "  Runs one update: HEADER is expanded for its definitions only, MAIN is expanded into the result.\n"
     "  An empty argument (\"\") skips that file, as an empty path box does.\n"
     "  -o, --output FILE   write the result to FILE with the same write the window's Save uses, instead of\n"
-    "                      standard output; nothing is written when the run did not complete\n"
+    "                      standard output; nothing is written when the run did not complete or HEADER or\n"
+    "                      MAIN could not be read\n"
     "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then "
     "every\n"
     "                      tag name in table order, each followed by \"\\n\"\n"
@@ -26,10 +27,10 @@ const char kCliUsage[] =
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
     "Standard error: each message of the run as it is raised, one line each: \"morvane-cli: \" and the "
     "message.\n"
-    "Exit status: 0 completed without a message; 1 completed, but a file could not be read; 2 not completed\n"
-    "(nothing is printed or written); 3 --value named no tag; 64 bad usage (message on standard error); 74 "
-    "the\n"
-    "output file could not be written.\n";
+    "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes nothing);\n"
+    "2 not completed, or out of memory (-o writes nothing); 3 --value named no tag; 64 bad usage, a malformed\n"
+    "SOURCE_DATE_EPOCH included (message on standard error); 74 the output file or standard output could not\n"
+    "be written.\n";
 
 namespace {
 
