@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/code_page_platform.h"
 #include "engine/locale_charset_posix.h"
 #include "engine/text.h"
 

@@ -32,20 +32,12 @@ int UsageError(const std::string& reason) {
   return kExitUsage;
 }
 
-// Selects the active code page: --codepage, else the environment's. 0 with a reason when unknown.
+// Selects the active code page: --codepage, else the platform's. 0 with a reason when unknown.
 int ChooseCodePage(const CliOptions& options, std::string* reason) {
-  int codePage = kCodePageNone;
-  if (options.hasCodePage) {
-    if (!CodePageFromName(options.codePage.c_str(), &codePage)) {
-      *reason = "unknown code page '" + options.codePage + "'";
-      return 0;
-    }
-  } else if (!DetectPlatformCodePage(&codePage)) {
-    *reason = "MORVANE_CODEPAGE names an unknown code page";
-    return 0;
-  }
-  SetActiveCodePage(codePage);
-  return 1;
+  if (StartCodePage(options.hasCodePage ? options.codePage.c_str() : nullptr)) return 1;
+  *reason = options.hasCodePage ? "unknown code page '" + options.codePage + "'"
+                                : std::string("MORVANE_CODEPAGE names an unknown code page");
+  return 0;
 }
 
 // A build that sets SOURCE_DATE_EPOCH wants the same output every time: a value that cannot be that date is
