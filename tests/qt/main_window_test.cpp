@@ -215,6 +215,19 @@ class MainWindowTest : public QObject {
     QVERIFY(qAbs(list.x() - 276 * unitX) <= 1 && qAbs(list.height() - 60 * unitY) <= 1);
     QVERIFY(qAbs(window_->width() - 418 * unitX) <= 1 && qAbs(window_->height() - 263 * unitY) <= 1);
 
+    // Every control stands where the template puts it, with its caption.
+    for (const DialogControl& control : kDialogControls) {
+      QWidget* widget = Child<QWidget>(control.name);
+      const QRect place = widget->geometry();
+      QVERIFY2(qAbs(place.x() - control.x * unitX) <= 1 && qAbs(place.y() - control.y * unitY) <= 1,
+               control.name);
+      QVERIFY2(qAbs(place.width() - control.width * unitX) <= 1 &&
+                   qAbs(place.height() - control.height * unitY) <= 1,
+               control.name);
+      if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), Text(control.text));
+      if (auto* label = qobject_cast<QLabel*>(widget)) QCOMPARE(label->text(), Text(control.text));
+    }
+
     // Extra room goes to the text view alone.
     QRect view = View()->geometry();
     window_->resize(window_->width() + 200, window_->height() + 120);

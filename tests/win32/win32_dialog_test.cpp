@@ -15,6 +15,7 @@
 #include "files/text_files.h"
 #include "tests/win32/win32_test_support.h"
 #include "tool/commands.h"
+#include "tool/dialog_template.h"
 #include "tool/resources/resource_ids.h"
 #include "tool/update_run.h"
 #include "tool/win32/main_dialog.h"
@@ -235,40 +236,35 @@ TEST_F(DialogTest, SetsBothIcons) {
   DeleteObject(information.hbmMask);
 }
 
-// The controls as the dialog created them, in template (and Tab) order.
-struct ControlRow {
-  int id;
-  const char* className;
-  const char* caption;
-  DWORD style;
-};
-
-constexpr ControlRow kControls[] = {
-    {1001, "Button", "更新", 0x50010001},
-    {1002, "Button", "ファイルに保存", 0x50010000},
-    {-1, "Static", "ヘッダーファイルを指定します", 0x50020000},
-    {1003, "Edit", "", 0x50810080},
-    {1004, "Button", "開く", 0x50010000},
-    {-1, "Static", "メインファイルを指定します", 0x50020000},
-    {1005, "Edit", "", 0x50810080},
-    {1006, "Button", "開く", 0x50010000},
-    {-1, "Static", "タグ一覧", 0x50020000},
-    {1007, "ListBox", "", 0x50A10103},
-    {1008, "Edit", "", 0x50B108C4},
-};
+// The class a created control reports for each kind of the template.
+const char* CreatedClass(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kDefaultButton:
+    case ControlKind::kButton:
+      return "Button";
+    case ControlKind::kLabel:
+      return "Static";
+    case ControlKind::kTagList:
+      return "ListBox";
+    case ControlKind::kPathBox:
+    case ControlKind::kView:
+      return "Edit";
+  }
+  return "";
+}
 
 TEST_F(DialogTest, CreatesTheElevenControlsOfTheTemplate) {
   char text[256];
   GetWindowTextA(dialog_, text, sizeof text);
   EXPECT_STREQ(text, "Morvane");
   HWND child = GetWindow(dialog_, GW_CHILD);
-  for (const ControlRow& row : kControls) {
-    ASSERT_NE(child, nullptr) << row.caption;
+  for (const DialogControl& row : kDialogControls) {
+    ASSERT_NE(child, nullptr) << row.text;
     EXPECT_EQ(static_cast<short>(GetDlgCtrlID(child)), row.id);
     GetClassNameA(child, text, sizeof text);
-    EXPECT_STRCASEEQ(text, row.className) << row.id;
+    EXPECT_STRCASEEQ(text, CreatedClass(row.kind)) << row.id;
     GetWindowTextA(child, text, sizeof text);
-    EXPECT_STREQ(text, row.caption) << row.id;
+    EXPECT_STREQ(text, row.text) << row.id;
     const DWORD style = static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE));
     DWORD expected = row.style;
     if ((expected & WS_BORDER) != 0) {

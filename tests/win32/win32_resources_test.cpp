@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "tool/dialog_template.h"
 #include "tool/resources/resource_ids.h"
 
 namespace {
@@ -73,27 +74,29 @@ class TemplateReader {
   const unsigned char* start_;
 };
 
-struct TemplateControl {
-  DWORD style;
-  short x, y, cx, cy;
-  int id;
-  const wchar_t* windowClass;
-  const wchar_t* caption;
-};
+// The window class a template names for each kind of control.
+const wchar_t* TemplateClass(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::kDefaultButton:
+    case ControlKind::kButton:
+      return L"BUTTON";
+    case ControlKind::kLabel:
+      return L"STATIC";
+    case ControlKind::kTagList:
+      return L"LISTBOX";
+    case ControlKind::kPathBox:
+    case ControlKind::kView:
+      return L"EDIT";
+  }
+  return L"";
+}
 
-constexpr TemplateControl kTemplateControls[] = {
-    {0x50010001, 6, 6, 60, 12, 1001, L"BUTTON", L"更新"},
-    {0x50010000, 72, 6, 60, 12, 1002, L"BUTTON", L"ファイルに保存"},
-    {0x50020000, 6, 24, 264, 8, -1, L"STATIC", L"ヘッダーファイルを指定します"},
-    {0x50810080, 6, 36, 234, 12, 1003, L"EDIT", L""},
-    {0x50010000, 246, 36, 24, 12, 1004, L"BUTTON", L"開く"},
-    {0x50020000, 6, 54, 264, 8, -1, L"STATIC", L"メインファイルを指定します"},
-    {0x50810080, 6, 66, 234, 12, 1005, L"EDIT", L""},
-    {0x50010000, 246, 66, 24, 12, 1006, L"BUTTON", L"開く"},
-    {0x50020000, 276, 6, 138, 8, -1, L"STATIC", L"タグ一覧"},
-    {0x50A10103, 276, 18, 138, 60, 1007, L"LISTBOX", L""},
-    {0x50B108C4, 6, 84, 408, 174, 1008, L"EDIT", L""},
-};
+// A caption of the table (code page 932 in this build) as the template's UTF-16 text.
+std::wstring Wide(const char* text) {
+  wchar_t wide[128] = {};
+  MultiByteToWideChar(932, 0, text, -1, wide, 128);
+  return wide;
+}
 
 TEST(ResourcesTest, DialogTemplateIsTheExtendedFormAsTabled) {
   ResourceBytes dialog = Load(RT_DIALOG, MAKEINTRESOURCEA(IDD_MAIN), kJapanese);
@@ -104,11 +107,11 @@ TEST(ResourcesTest, DialogTemplateIsTheExtendedFormAsTabled) {
   EXPECT_EQ(reader.Dword(), 0u);     // help id
   EXPECT_EQ(reader.Dword(), 0u);     // extended style
   EXPECT_EQ(reader.Dword(), 0x80C808C8u);
-  ASSERT_EQ(reader.Word(), 11);
+  ASSERT_EQ(reader.Word(), kDialogControlCount);
   EXPECT_EQ(reader.Short(), 0);
   EXPECT_EQ(reader.Short(), 0);
-  EXPECT_EQ(reader.Short(), 418);
-  EXPECT_EQ(reader.Short(), 263);
+  EXPECT_EQ(reader.Short(), kDialogWidthUnits);
+  EXPECT_EQ(reader.Short(), kDialogHeightUnits);
   EXPECT_EQ(reader.TextOrOrdinal(), L"");  // no menu
   EXPECT_EQ(reader.TextOrOrdinal(), L"");  // the platform's dialog class
   EXPECT_EQ(reader.Text(), L"Morvane");
@@ -118,18 +121,18 @@ TEST(ResourcesTest, DialogTemplateIsTheExtendedFormAsTabled) {
   EXPECT_EQ(reader.Byte(), 1);    // character set
   EXPECT_EQ(reader.Text(), L"MS Shell Dlg");
 
-  for (const TemplateControl& control : kTemplateControls) {
+  for (const DialogControl& control : kDialogControls) {
     reader.AlignDword();
     EXPECT_EQ(reader.Dword(), 0u) << control.id;  // help id
     EXPECT_EQ(reader.Dword(), 0u) << control.id;  // extended style
     EXPECT_EQ(reader.Dword(), control.style) << control.id;
     EXPECT_EQ(reader.Short(), control.x) << control.id;
     EXPECT_EQ(reader.Short(), control.y) << control.id;
-    EXPECT_EQ(reader.Short(), control.cx) << control.id;
-    EXPECT_EQ(reader.Short(), control.cy) << control.id;
+    EXPECT_EQ(reader.Short(), control.width) << control.id;
+    EXPECT_EQ(reader.Short(), control.height) << control.id;
     EXPECT_EQ(static_cast<int>(reader.Dword()), control.id);
-    EXPECT_EQ(reader.TextOrOrdinal(), control.windowClass) << control.id;
-    EXPECT_EQ(reader.TextOrOrdinal(), control.caption) << control.id;
+    EXPECT_EQ(reader.TextOrOrdinal(), TemplateClass(control.kind)) << control.id;
+    EXPECT_EQ(reader.TextOrOrdinal(), Wide(control.text)) << control.id;
     reader.Skip(reader.Word());  // creation data
   }
 }

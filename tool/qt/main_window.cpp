@@ -20,14 +20,6 @@ namespace morvane {
 
 namespace {
 
-// The template's size and the text view's rectangle, in dialog units.
-constexpr int kDialogWidth = 418;
-constexpr int kDialogHeight = 263;
-constexpr int kViewX = 6;
-constexpr int kViewY = 84;
-constexpr int kViewWidth = 408;
-constexpr int kViewHeight = 174;
-
 // A row's bytes (a tag name in the active code page) stay with the row for the lookup when it is picked.
 QListWidgetItem* MakeRow(const QString& display, const char* bytes) {
   auto* item = new QListWidgetItem(display);
@@ -60,50 +52,8 @@ MainWindow::MainWindow(DialogHooks hooks, QWidget* parent) : QDialog(parent), ho
   setWindowTitle(QString::fromUtf8(kWindowTitle));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowIcon(MorvaneIcon());
-
-  // Created in the template's order, which is also the Tab order.
-  update_ = new QPushButton(QString::fromUtf8(kUpdateCaption), this);
-  update_->setObjectName(QStringLiteral("update"));
-  update_->setDefault(true);
-  save_ = new QPushButton(QString::fromUtf8(kSaveCaption), this);
-  save_->setObjectName(QStringLiteral("save"));
-  headerLabel_ = new QLabel(QString::fromUtf8(kHeaderLabel), this);
-  headerLabel_->setObjectName(QStringLiteral("headerLabel"));
-  headerBox_ = new QLineEdit(this);
-  headerBox_->setObjectName(QStringLiteral("headerBox"));
-  headerOpen_ = new QPushButton(QString::fromUtf8(kOpenCaption), this);
-  headerOpen_->setObjectName(QStringLiteral("headerOpen"));
-  mainLabel_ = new QLabel(QString::fromUtf8(kMainLabel), this);
-  mainLabel_->setObjectName(QStringLiteral("mainLabel"));
-  mainBox_ = new QLineEdit(this);
-  mainBox_->setObjectName(QStringLiteral("mainBox"));
-  mainOpen_ = new QPushButton(QString::fromUtf8(kOpenCaption), this);
-  mainOpen_->setObjectName(QStringLiteral("mainOpen"));
-  tagListLabel_ = new QLabel(QString::fromUtf8(kTagListLabel), this);
-  tagListLabel_->setObjectName(QStringLiteral("tagListLabel"));
-  tagList_ = new QListWidget(this);
-  tagList_->setObjectName(QStringLiteral("tagList"));
-  tagList_->setSelectionMode(QAbstractItemView::SingleSelection);
-  tagList_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  view_ = new QPlainTextEdit(this);
-  view_->setObjectName(QStringLiteral("view"));
-  view_->setReadOnly(true);
-  view_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-  view_->setLineWrapMode(QPlainTextEdit::NoWrap);
-  view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  view_->setTabChangesFocus(true);
-  view_->setFocusPolicy(Qt::StrongFocus);
-  view_->setFont(ViewFont());
-
-  QWidget* order[] = {update_, save_, headerBox_, headerOpen_, mainBox_, mainOpen_, tagList_, view_};
-  for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
-
-  connect(update_, &QPushButton::clicked, this, [this] { Update(); });
-  connect(save_, &QPushButton::clicked, this, [this] { Save(); });
-  connect(headerOpen_, &QPushButton::clicked, this, [this] { OpenInto(headerBox_); });
-  connect(mainOpen_, &QPushButton::clicked, this, [this] { OpenInto(mainBox_); });
-  connect(tagList_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
+  CreateControls();
+  ConnectCommands();
 
   // Dialog units at the dialog font's scale, as the platform's dialogs measure them.
   QFontMetrics metrics(font());
@@ -111,11 +61,98 @@ MainWindow::MainWindow(DialogHooks hooks, QWidget* parent) : QDialog(parent), ho
       metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
   baseUnitX_ = std::max(1, (alphabet / 26 + 1) / 2);
   baseUnitY_ = std::max(1, metrics.height());
-  QSize size = DialogUnitsToPixels(0, 0, kDialogWidth, kDialogHeight).size();
+  QSize size = DialogUnitsToPixels(0, 0, kDialogWidthUnits, kDialogHeightUnits).size();
   setMinimumSize(size);
   resize(size);
   PlaceControls();
   update_->setFocus();
+}
+
+void MainWindow::CreateControls() {
+  // Created in the template's order, which is also the Tab order.
+  QWidget* previous = nullptr;
+  for (int i = 0; i < kDialogControlCount; ++i) {
+    const DialogControl& control = kDialogControls[i];
+    const QString text = QString::fromUtf8(control.text);
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case ControlKind::kDefaultButton:
+      case ControlKind::kButton: {
+        auto* button = new QPushButton(text, this);
+        button->setDefault(control.kind == ControlKind::kDefaultButton);
+        widget = button;
+        break;
+      }
+      case ControlKind::kLabel:
+        widget = new QLabel(text, this);
+        break;
+      case ControlKind::kPathBox:
+        widget = new QLineEdit(text, this);
+        break;
+      case ControlKind::kTagList: {
+        auto* list = new QListWidget(this);
+        list->setSelectionMode(QAbstractItemView::SingleSelection);
+        list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        widget = list;
+        break;
+      }
+      case ControlKind::kView: {
+        auto* view = new QPlainTextEdit(this);
+        view->setReadOnly(true);
+        view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        view->setLineWrapMode(QPlainTextEdit::NoWrap);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        view->setTabChangesFocus(true);
+        view->setFocusPolicy(Qt::StrongFocus);
+        view->setFont(ViewFont());
+        widget = view;
+        break;
+      }
+    }
+    widget->setObjectName(QString::fromLatin1(control.name));
+    controls_[i] = widget;
+    if (control.kind != ControlKind::kLabel) {
+      if (previous != nullptr) setTabOrder(previous, widget);
+      previous = widget;
+    }
+    switch (control.id) {
+      case IDC_UPDATE:
+        update_ = static_cast<QPushButton*>(widget);
+        break;
+      case IDC_SAVE:
+        save_ = static_cast<QPushButton*>(widget);
+        break;
+      case IDC_HEADER_PATH:
+        headerBox_ = static_cast<QLineEdit*>(widget);
+        break;
+      case IDC_HEADER_OPEN:
+        headerOpen_ = static_cast<QPushButton*>(widget);
+        break;
+      case IDC_MAIN_PATH:
+        mainBox_ = static_cast<QLineEdit*>(widget);
+        break;
+      case IDC_MAIN_OPEN:
+        mainOpen_ = static_cast<QPushButton*>(widget);
+        break;
+      case IDC_TAG_LIST:
+        tagList_ = static_cast<QListWidget*>(widget);
+        break;
+      case IDC_VIEW:
+        view_ = static_cast<QPlainTextEdit*>(widget);
+        break;
+      default:
+        break;
+    }
+  }
+}
+
+void MainWindow::ConnectCommands() {
+  connect(update_, &QPushButton::clicked, this, [this] { Update(); });
+  connect(save_, &QPushButton::clicked, this, [this] { Save(); });
+  connect(headerOpen_, &QPushButton::clicked, this, [this] { OpenInto(headerBox_); });
+  connect(mainOpen_, &QPushButton::clicked, this, [this] { OpenInto(mainBox_); });
+  connect(tagList_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
 }
 
 MainWindow::~MainWindow() {
@@ -129,22 +166,16 @@ QRect MainWindow::DialogUnitsToPixels(int x, int y, int width, int height) const
 }
 
 void MainWindow::PlaceControls() {
-  update_->setGeometry(DialogUnitsToPixels(6, 6, 60, 12));
-  save_->setGeometry(DialogUnitsToPixels(72, 6, 60, 12));
-  headerLabel_->setGeometry(DialogUnitsToPixels(6, 24, 264, 8));
-  headerBox_->setGeometry(DialogUnitsToPixels(6, 36, 234, 12));
-  headerOpen_->setGeometry(DialogUnitsToPixels(246, 36, 24, 12));
-  mainLabel_->setGeometry(DialogUnitsToPixels(6, 54, 264, 8));
-  mainBox_->setGeometry(DialogUnitsToPixels(6, 66, 234, 12));
-  mainOpen_->setGeometry(DialogUnitsToPixels(246, 66, 24, 12));
-  tagListLabel_->setGeometry(DialogUnitsToPixels(276, 6, 138, 8));
-  tagList_->setGeometry(DialogUnitsToPixels(276, 18, 138, 60));
   // The view keeps the template's margins and takes whatever room the window gains.
-  QRect view = DialogUnitsToPixels(kViewX, kViewY, kViewWidth, kViewHeight);
-  QSize template_size = DialogUnitsToPixels(0, 0, kDialogWidth, kDialogHeight).size();
-  view.setWidth(view.width() + std::max(0, width() - template_size.width()));
-  view.setHeight(view.height() + std::max(0, height() - template_size.height()));
-  view_->setGeometry(view);
+  const QSize templateSize = DialogUnitsToPixels(0, 0, kDialogWidthUnits, kDialogHeightUnits).size();
+  const int extraWidth = std::max(0, width() - templateSize.width());
+  const int extraHeight = std::max(0, height() - templateSize.height());
+  for (int i = 0; i < kDialogControlCount; ++i) {
+    const DialogControl& control = kDialogControls[i];
+    QRect place = DialogUnitsToPixels(control.x, control.y, control.width, control.height);
+    if (control.kind == ControlKind::kView) place.adjust(0, 0, extraWidth, extraHeight);
+    controls_[i]->setGeometry(place);
+  }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool/commands.h"
+#include "tool/dialog_template.h"
 #include "tool/qt/dialog_hooks.h"
 
 class QLabel;
@@ -16,14 +17,6 @@ class QPlainTextEdit;
 class QPushButton;
 
 namespace morvane {
-
-// Captions of the controls, in the order of the controls.
-inline constexpr char kUpdateCaption[] = "更新";
-inline constexpr char kSaveCaption[] = "ファイルに保存";
-inline constexpr char kHeaderLabel[] = "ヘッダーファイルを指定します";
-inline constexpr char kOpenCaption[] = "開く";
-inline constexpr char kMainLabel[] = "メインファイルを指定します";
-inline constexpr char kTagListLabel[] = "タグ一覧";
 
 // The view font: a fixed-pitch face with Japanese glyphs, 16 pixels high.
 inline constexpr int kViewFontPixels = 16;
@@ -58,6 +51,10 @@ class MainWindow : public QDialog {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The controls of the template, in its order, each of its kind.
+  void CreateControls();
+  // The commands behind the buttons and the list.
+  void ConnectCommands();
   void Report(const char* message);
   void Refresh(const std::vector<std::string>& tagNames);
   void ShowInView(const char* text);
@@ -70,17 +67,16 @@ class MainWindow : public QDialog {
   int baseUnitX_ = 0;
   int baseUnitY_ = 0;
 
-  QPushButton* update_;
-  QPushButton* save_;
-  QLabel* headerLabel_;
-  QLineEdit* headerBox_;
-  QPushButton* headerOpen_;
-  QLabel* mainLabel_;
-  QLineEdit* mainBox_;
-  QPushButton* mainOpen_;
-  QLabel* tagListLabel_;
-  QListWidget* tagList_;
-  QPlainTextEdit* view_;
+  // Every control in template order; the ones the commands use also by name.
+  QWidget* controls_[kDialogControlCount] = {};
+  QPushButton* update_ = nullptr;
+  QPushButton* save_ = nullptr;
+  QLineEdit* headerBox_ = nullptr;
+  QPushButton* headerOpen_ = nullptr;
+  QLineEdit* mainBox_ = nullptr;
+  QPushButton* mainOpen_ = nullptr;
+  QListWidget* tagList_ = nullptr;
+  QPlainTextEdit* view_ = nullptr;
 };
 
 // The font of the text view.
