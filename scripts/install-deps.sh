@@ -15,3 +15,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
 fi
+
+# The Japanese UTF-8 locale: Wine takes its ANSI code page (932) from it, and the tests run under it.
+if command -v locale-gen >/dev/null && ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO=sudo
+  $SUDO sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi

@@ -11,6 +11,13 @@
 
 namespace {
 
+using morvane::ControlKind;
+using morvane::DialogControl;
+using morvane::kDialogControlCount;
+using morvane::kDialogControls;
+using morvane::kDialogHeightUnits;
+using morvane::kDialogWidthUnits;
+
 constexpr WORD kJapanese = MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
 
 // A resource's bytes in the given language, or an empty view.

@@ -5,12 +5,12 @@ set -euo pipefail
 build=build/default
 [ -x "$build/tool/qt/morvane" ] || { echo "the Linux window was not built" >&2; exit 1; }
 
+source scripts/lib/xvfb.sh
 work=$(mktemp -d)
-xvfb_pid=""
 app_pid=""
 cleanup() {
   [ -z "$app_pid" ] || kill "$app_pid" 2>/dev/null || true
-  [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
+  stop_xvfb
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -22,12 +22,7 @@ for file in usr/bin/morvane usr/share/applications/morvane.desktop \
 done
 desktop-file-validate "$work/stage/usr/share/applications/morvane.desktop"
 
-# Xvfb picks a free display and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb "$work"
 
 printf '[who data="Xvfb"]hello [who]\n' >"$work/main.txt"
 export XDG_RUNTIME_DIR="$work/runtime"

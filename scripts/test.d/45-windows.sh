@@ -5,15 +5,6 @@
 set -euo pipefail
 root=$(pwd)
 build=$root/build/windows
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
-
-# Wine takes its ANSI code page (932) from the Japanese locale.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-  $SUDO sed -i 's/^# *\(ja_JP\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^ja_JP\.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
-  $SUDO locale-gen >/dev/null
-fi
 
 # The committed icon is the generator's output.
 mkdir -p "$build"
@@ -27,24 +18,14 @@ export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,msh
 unset WINELOADERNOEXEC
 
 # A private X display, whatever DISPLAY says: the stage never waits on a real screen.
-display=90
-while [ -e /tmp/.X$display-lock ] || [ -e /tmp/.X11-unix/X$display ]; do display=$((display + 1)); done
-Xvfb :$display -screen 0 1024x768x24 -nolisten tcp >"$build/xvfb.log" 2>&1 &
-xvfb=$!
-export DISPLAY=:$display
+source scripts/lib/xvfb.sh
+start_xvfb "$build"
 
 cleanup() {
   timeout 30 wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb" 2>/dev/null || true
-  wait "$xvfb" 2>/dev/null || true
+  stop_xvfb
 }
 trap cleanup EXIT
-
-for _ in $(seq 1 50); do
-  [ -e /tmp/.X11-unix/X$display ] && break
-  sleep 0.1
-done
-[ -e /tmp/.X11-unix/X$display ] || { echo "Xvfb did not start"; cat "$build/xvfb.log"; exit 1; }
 
 # A fresh prefix the first time; Wine draws the window frame itself (no window manager on Xvfb).
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -77,7 +58,7 @@ for _ in $(seq 1 900); do
 done
 if [ -e "$shot/ready" ]; then
   sleep 1
-  import -display ":$display" -window root "$build/morvane-windows.png"
+  import -display "$DISPLAY" -window root "$build/morvane-windows.png"
 fi
 touch "$shot/done"
 driver_status=0
