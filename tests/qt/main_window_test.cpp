@@ -21,6 +21,7 @@
 
 #include "engine/text.h"
 #include "tests/qt/code_page_bytes.h"
+#include "tests/support/front_end_cases.h"
 #include "tool/qt/qt_translations.h"
 #include "tool/update_run.h"
 
@@ -414,13 +415,43 @@ class MainWindowTest : public QObject {
     QCOMPARE(View()->toPlainText(), Text("保存: 株式会社モルベーン"));
   }
 
-  void saveWithEmptyBoxesWritesAnEmptyFile() {
-    WriteFile(Path("saved.txt"), "old");
+  // The scenarios every front end runs, each in a fresh window.
+  void sharedCases_data() {
+    QTest::addColumn<int>("index");
+    const std::vector<testing::FrontEndCase> cases = testing::FrontEndCases();
+    for (size_t i = 0; i < cases.size(); ++i) QTest::newRow(cases[i].label) << static_cast<int>(i);
+  }
+  void sharedCases() {
+    QFETCH(int, index);
+    const testing::FrontEndCase c = testing::FrontEndCases()[static_cast<size_t>(index)];
+    auto name = [this](const testing::BoxFile& file, const char* fileName) {
+      if (file.kind == testing::BoxFile::kEmpty) return QString();
+      if (file.kind == testing::BoxFile::kText) WriteFile(Path(fileName), file.text);
+      return Path(fileName);
+    };
+    Type(HeaderBox(), name(c.header, "header.txt"));
+    Type(MainBox(), name(c.main, "main.txt"));
+    Click("update");
+    QStringList messages;
+    for (const std::string& message : c.messages) messages << QString::fromStdString(message);
+    QCOMPARE(modals_->messages, messages);
+    QCOMPARE(View()->toPlainText(), Text(c.view));
+    QCOMPARE(static_cast<size_t>(Rows().size()), c.rows);
+    if (c.refreshed) QCOMPARE(Rows().front(), Text("（出力結果）"));
+    for (const auto& [row, shown] : c.picks) {
+      if (row.empty()) {
+        PickRow(0);
+      } else {
+        PickRow(QString::fromStdString(row));
+      }
+      QCOMPARE(View()->toPlainText(), QString::fromStdString(shown));
+    }
+    WriteFile(Path("saved.txt"), "old content");
+    modals_->messages.clear();
     modals_->saveAnswer = Path("saved.txt");
     Click("save");
-    QVERIFY(modals_->messages.isEmpty());
-    QCOMPARE(ReadFile(Path("saved.txt")), QByteArray());
-    QCOMPARE(Rows().size(), 28);
+    QCOMPARE(modals_->messages, messages);
+    QCOMPARE(ReadFile(Path("saved.txt")), QByteArray(c.saved ? c.view : "old content"));
   }
 
   void cancelledSaveRunsNothing() {

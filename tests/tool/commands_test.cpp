@@ -9,6 +9,7 @@
 
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
+#include "tests/support/front_end_cases.h"
 #include "tests/tool/temp_dir.h"
 
 namespace morvane {
@@ -95,13 +96,6 @@ TEST_F(CommandsTest, SaveWritesTheResultAfterACompletedRun) {
   EXPECT_TRUE(log_.messages.empty());
 }
 
-TEST_F(CommandsTest, SaveOfAnEmptyResultWritesAnEmptyFile) {
-  ASSERT_TRUE(UpdateCommand(state_, "", "", log_.Sink(), nullptr));
-  const std::string out = dir_.Write("out.txt", "old content");
-  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), SaveOutcome::kWritten);
-  EXPECT_EQ(ReadBack(out), "");
-}
-
 TEST_F(CommandsTest, SaveAfterAFailedRunWritesNothing) {
   const std::string out = dir_.Write("out.txt", "old content");
   ASSERT_FALSE(UpdateCommand(state_, "",
@@ -146,6 +140,41 @@ TEST_F(CommandsTest, SaveWritesOnlyWhenEveryNamedFileWasRead) {
         << c.label;
     EXPECT_EQ(ReadBack(out), c.saved != nullptr ? c.saved : "a good file") << c.label;
     EXPECT_EQ(log_.messages, c.messages) << c.label;
+  }
+}
+
+// The scenarios every front end runs, through the commands alone.
+TEST(CommandsSharedCases, UpdateRowsAndSave) {
+  for (const testing::FrontEndCase& c : testing::FrontEndCases()) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    OutputBufferScope buffer;
+    MessageLog log;
+    CommandState state;
+    auto name = [&dir](const testing::BoxFile& file, const char* fileName) {
+      if (file.kind == testing::BoxFile::kEmpty) return std::string();
+      if (file.kind == testing::BoxFile::kMissing) return dir.Path(fileName);
+      return dir.Write(fileName, file.text);
+    };
+    const std::string header = name(c.header, "header.txt");
+    const std::string main = name(c.main, "main.txt");
+    std::vector<std::string> names;
+    EXPECT_EQ(UpdateCommand(state, header.c_str(), main.c_str(), log.Sink(), &names), c.refreshed);
+    EXPECT_EQ(log.messages, c.messages);
+    if (c.refreshed) {
+      EXPECT_EQ(names.size() + 1, c.rows);
+      EXPECT_STREQ(OutputBuffer, c.view);
+    }
+    for (const auto& [row, shown] : c.picks) {
+      EXPECT_STREQ(RowViewText(row.empty() ? 0 : 1, row.c_str()), shown.c_str()) << row;
+    }
+    const std::string out = dir.Write("saved.txt", "old content");
+    log.messages.clear();
+    EXPECT_TRUE(UpdateCommand(state, header.c_str(), main.c_str(), log.Sink(), nullptr) == c.refreshed);
+    EXPECT_EQ(SaveCommand(state, out.c_str(), log.Sink()),
+              c.saved ? SaveOutcome::kWritten : SaveOutcome::kNotSavable);
+    EXPECT_EQ(ReadBack(out), c.saved ? std::string(c.view) : "old content");
+    EXPECT_EQ(log.messages, c.messages) << "Save adds no message of its own";
   }
 }
 

@@ -13,6 +13,7 @@
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"
+#include "tests/support/front_end_cases.h"
 #include "tests/win32/win32_test_support.h"
 #include "tool/commands.h"
 #include "tool/dialog_template.h"
@@ -479,13 +480,44 @@ TEST_F(DialogTest, CancelledSaveRunsNothingAndWritesNothing) {
   EXPECT_EQ(View(), "");
 }
 
-TEST_F(DialogTest, SaveWithBothBoxesEmptyWritesAnEmptyFile) {
-  gFake.answer = folder_ / "empty.txt";
-  Command(IDC_SAVE);
-  std::string saved = "not read";
-  ASSERT_TRUE(ScratchFolder::ReadBytes(folder_ / "empty.txt", &saved));
-  EXPECT_EQ(saved, "");
-  EXPECT_EQ(Rows().size(), 28u);
+// The scenarios every front end runs, each in a fresh dialog.
+TEST_F(DialogTest, SharedCases) {
+  for (const testing::FrontEndCase& c : testing::FrontEndCases()) {
+    SCOPED_TRACE(c.label);
+    DestroyWindow(dialog_);
+    delete[] OutputBuffer;
+    ReplaceCalls();
+    dialog_ = CreateDialogParamA(gInstance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainDialogProc, 0);
+    ASSERT_NE(dialog_, nullptr);
+    ScratchFolder folder;
+    auto name = [&folder](const testing::BoxFile& file, const char* fileName) {
+      if (file.kind == testing::BoxFile::kEmpty) return std::string();
+      if (file.kind == testing::BoxFile::kText) ScratchFolder::WriteBytes(folder / fileName, file.text);
+      return folder / fileName;
+    };
+    Update(name(c.header, "header.txt"), name(c.main, "main.txt"));
+    EXPECT_EQ(gFake.MessageTexts(), c.messages);
+    EXPECT_EQ(View(), c.view);
+    const std::vector<std::string> rows = Rows();
+    EXPECT_EQ(rows.size(), c.rows);
+    if (c.refreshed) {
+      EXPECT_EQ(rows[0], kResultRowText);
+    }
+    for (const auto& [row, shown] : c.picks) {
+      const int index = row.empty() ? 0 : RowOf(row);
+      ASSERT_NE(index, -1) << row;
+      Select(index);
+      EXPECT_EQ(View(), shown) << row;
+    }
+    ScratchFolder::WriteBytes(folder / "saved.txt", "old content");
+    gFake.messages.clear();
+    gFake.answer = folder / "saved.txt";
+    Command(IDC_SAVE);
+    EXPECT_EQ(gFake.MessageTexts(), c.messages);
+    std::string saved;
+    ASSERT_TRUE(ScratchFolder::ReadBytes(folder / "saved.txt", &saved));
+    EXPECT_EQ(saved, c.saved ? c.view : "old content");
+  }
 }
 
 TEST_F(DialogTest, SaveAfterAFailedRunWritesNothing) {
@@ -498,30 +530,6 @@ TEST_F(DialogTest, SaveAfterAFailedRunWritesNothing) {
   std::string saved;
   ASSERT_TRUE(ScratchFolder::ReadBytes(folder_ / "saved.txt", &saved));
   EXPECT_EQ(saved, "earlier");
-}
-
-TEST_F(DialogTest, SaveAfterAnUnreadFileKeepsTheTarget) {
-  ScratchFolder::WriteBytes(folder_ / "main.txt", "本文");
-  ScratchFolder::WriteBytes(folder_ / "header.txt", "[t data=\"値\"]");
-  const struct {
-    const char* header;
-    const char* main;
-    const char* message;
-  } cases[] = {{"typo.txt", "main.txt", kHeaderReadFailed}, {"header.txt", "typo.txt", kMainReadFailed}};
-  for (const auto& c : cases) {
-    ScratchFolder::WriteBytes(folder_ / "saved.txt", "earlier");
-    gFake.messages.clear();
-    SetBox(IDC_HEADER_PATH, folder_ / c.header);
-    SetBox(IDC_MAIN_PATH, folder_ / c.main);
-    gFake.answer = folder_ / "saved.txt";
-    Command(IDC_SAVE);
-    EXPECT_EQ(gFake.MessageTexts(), std::vector<std::string>{c.message}) << c.main;
-    std::string saved;
-    ASSERT_TRUE(ScratchFolder::ReadBytes(folder_ / "saved.txt", &saved));
-    EXPECT_EQ(saved, "earlier") << c.main;
-    // The run itself completed: the list and the view show it.
-    EXPECT_GT(Rows().size(), 1u) << c.main;
-  }
 }
 
 TEST_F(DialogTest, FailedWriteIsReportedAndCanBeRetried) {
