@@ -1,7 +1,6 @@
 // The active code page on POSIX: MORVANE_CODEPAGE when set, else the locale's codeset.
 #include <clocale>
 #include <cstdlib>
-#include <cstring>
 
 #include "engine/code_page_platform.h"
 #include "engine/locale_charset_posix.h"
@@ -9,35 +8,14 @@
 
 namespace morvane {
 
-namespace {
-
-struct CodesetMapping {
-  const char* codeset;
-  int codePage;
-};
-
-constexpr CodesetMapping kCodesets[] = {
-    {"shift_jis", kCodePage932},   {"sjis", kCodePage932},   {"cp932", kCodePage932},
-    {"windows-31j", kCodePage932}, {"gbk", kCodePage936},    {"gb2312", kCodePage936},
-    {"cp936", kCodePage936},       {"euc-kr", kCodePage949}, {"cp949", kCodePage949},
-    {"big5", kCodePage950},        {"cp950", kCodePage950},
-};
-
-}  // namespace
-
 int DetectPlatformCodePage(int* codePage) {
   *codePage = kCodePageNone;
   const char* requested = std::getenv("MORVANE_CODEPAGE");
   if (requested != nullptr) return CodePageFromName(requested, codePage);
 
+  // A codeset the tool has no code page for (UTF-8, the single-byte ones) leaves it without lead bytes.
   std::setlocale(LC_CTYPE, "");
-  const char* codeset = LocaleCharset();
-  for (const CodesetMapping& known : kCodesets) {
-    if (strcasecmp(codeset, known.codeset) == 0) {
-      *codePage = known.codePage;
-      break;
-    }
-  }
+  CodePageFromName(LocaleCharset(), codePage);
   return 1;
 }
 

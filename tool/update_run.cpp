@@ -45,8 +45,22 @@ ReadOutcome ReadStep(const char* path) {
   }
 }
 
-bool Named(const char* path) {
-  return path == nullptr || path[0] != '\0';
+// One file of the run, header or main: read, then expanded (the main file into OutputBuffer, the header
+// for its definitions only). An empty path skips it; an unread file is reported and leaves OutputBuffer
+// empty. 0 when the run must end: its expansion failed, or memory ran out.
+int FileStep(const char* path, bool isMain, const char* readFailed, UpdateResult& result,
+             const ReportError& report) {
+  if (path != nullptr && path[0] == '\0') return 1;
+  const ReadOutcome read = ReadStep(path);
+  if (read == ReadOutcome::kNoMemory) return 0;
+  if (read == ReadOutcome::kUnread) {
+    report(readFailed);
+    result.readFailed = true;
+    // A short read leaves part of the file; the result of an unread file is empty.
+    ClearOutput();
+    return 1;
+  }
+  return ExpandText(isMain ? OutputBuffer : nullptr, OutputBuffer, kTextBufferSize);
 }
 
 }  // namespace
@@ -62,30 +76,9 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   }
   ClearOutput();
 
-  if (Named(headerPath)) {
-    const ReadOutcome read = ReadStep(headerPath);
-    if (read == ReadOutcome::kNoMemory) return Fail(result, report);
-    if (read == ReadOutcome::kUnread) {
-      report(kHeaderReadFailed);
-      result.readFailed = true;
-    } else if (!ExpandText(nullptr, OutputBuffer, kTextBufferSize)) {
-      return Fail(result, report);
-    }
-  }
+  if (!FileStep(headerPath, false, kHeaderReadFailed, result, report)) return Fail(result, report);
   ClearOutput();
-
-  if (Named(mainPath)) {
-    const ReadOutcome read = ReadStep(mainPath);
-    if (read == ReadOutcome::kNoMemory) return Fail(result, report);
-    if (read == ReadOutcome::kUnread) {
-      report(kMainReadFailed);
-      result.readFailed = true;
-      // A short read leaves part of the file; the result of an unread file is empty.
-      ClearOutput();
-    } else if (!ExpandText(OutputBuffer, OutputBuffer, kTextBufferSize)) {
-      return Fail(result, report);
-    }
-  }
+  if (!FileStep(mainPath, true, kMainReadFailed, result, report)) return Fail(result, report);
 
   // The rows are the run's last allocations; without them there is nothing to show.
   try {

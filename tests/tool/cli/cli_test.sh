@@ -10,6 +10,7 @@ cd "$work" || exit 1
 export LC_ALL=C.UTF-8
 unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH LANG LANGUAGE
 failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 
 # run ARGS...: runs the tool, leaving its standard output in out, standard error in err and the status in rc.
 run() {
@@ -40,7 +41,6 @@ expect_err() {
   printf "$1" >expected
   cmp -s err expected || fail "$2: standard error differs from '$1'"
 }
-cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 
 builtins='_eof\n_crlf\n_systemname\n_systemversion\n_year\n_month\n_day\n_hour\n_minute\n_second\n_millisecond\n'
 builtins+='_dayofweek\n_year2\n_month2\n_day2\n_hour2\n_minute2\n_second2\n_millisecond2\n_noon\n_noonhour\n'
@@ -243,14 +243,6 @@ examples)
       fail "examples/cp932/$f is examples/utf-8/$f in code page 932"
   done
   ;;
-*)
-  echo "unknown group $group"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed in group $group"
-  exit 1
-fi
-echo "group $group: all checks passed"
+finish_group

@@ -12,11 +12,11 @@ cd "$work" || exit 1
 export LC_ALL=C.UTF-8 TZ=UTC SOURCE_DATE_EPOCH=951827696
 unset MORVANE_CODEPAGE
 failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 fail() {
   echo "FAIL [$group] $*"
   failures=$((failures + 1))
 }
-cp932() { printf '%s' "$1" | iconv -f UTF-8 -t CP932; }
 # Entries of the work folder besides the files a case made itself: temporary files left behind.
 leftovers() { find . -maxdepth 1 -name '.morvane-*' | wc -l; }
 
@@ -103,14 +103,6 @@ kill)
     [ "$(leftovers)" -eq 0 ] || fail "save ($extra) left a temporary file"
   done
   ;;
-*)
-  echo "unknown group $group"
-  exit 2
-  ;;
+*) unknown_group ;;
 esac
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed in group $group"
-  exit 1
-fi
-echo "group $group: all checks passed"
+finish_group
