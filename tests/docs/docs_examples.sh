@@ -115,9 +115,11 @@ run_example() {
     esac
   done
   case ${encoding,,} in
-  "" | none | utf-8) encoding="" ;;
-  932 | cp932 | shift_jis) encoding=CP932 ;;
-  936 | 949 | 950) encoding=CP$encoding ;;
+  "" | none | utf-8 | 65001) encoding="" ;;
+  932 | cp932 | shift_jis | sjis | windows-31j) encoding=CP932 ;;
+  936 | gbk) encoding=CP936 ;;
+  949) encoding=CP949 ;;
+  950 | big5) encoding=CP950 ;;
   *)
     problem "$((marker + 1))" "unknown code page '$encoding'"
     broken=1
