@@ -1,10 +1,10 @@
 // The active code page on POSIX: MORVANE_CODEPAGE when set, else the locale's codeset.
-#include <langinfo.h>
-
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/code_page_platform.h"
+#include "engine/locale_charset_posix.h"
 #include "engine/text.h"
 
 namespace morvane {
@@ -31,8 +31,7 @@ int DetectPlatformCodePage(int* codePage) {
   if (requested != nullptr) return CodePageFromName(requested, codePage);
 
   std::setlocale(LC_CTYPE, "");
-  const char* codeset = nl_langinfo(CODESET);
-  if (codeset == nullptr) return 1;
+  const char* codeset = LocaleCharset();
   for (const CodesetMapping& known : kCodesets) {
     if (strcasecmp(codeset, known.codeset) == 0) {
       *codePage = known.codePage;

@@ -1,6 +1,7 @@
 // The active code page on Windows: the system's ANSI code page, with the lead bytes the system reports.
 #include <windows.h>
 
+#include "engine/code_page_platform.h"
 #include "engine/text.h"
 
 namespace morvane {

@@ -136,6 +136,55 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
   return counts.count;
 }
 
+namespace {
+
+// Ordinary passes until one would meet no '[': returns the text they leave, the source itself when none
+// ran, and whether it holds an escape. Raises RunawayExpansion for an expansion that could never end.
+const char* OrdinaryPasses(const char* source, char* out, char* other, uint32_t size, bool* hasEscape) {
+  // The first pass reads the source where it stands: nothing writes to it before the final copy. Each later
+  // pass reads one working buffer and writes the other; the hand-over swaps them.
+  const char* in = source;
+  uint64_t bytesRead = 0;
+  uint64_t tagsHandled = 0;
+  for (uint32_t passes = 1;; ++passes) {
+    // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
+    const TextScan scan = ScanText(in);
+    *hasEscape = scan.escape;
+    if (!scan.bracket) return in;
+    PassStats stats;
+    ExpandPass(out, size, in, 0, &stats);
+    if (stats.count == 0) {
+      // Only literal brackets, so the output equals the input; the final pass takes them again.
+      *hasEscape = true;
+      return in;
+    }
+    // Without a definition the table did not change, so an unchanged text would repeat forever.
+    if (stats.definitions == 0 && std::strcmp(out, in) == 0) throw RunawayExpansion{};
+    if (passes == kMaxPasses) throw RunawayExpansion{};
+    bytesRead += stats.read;
+    tagsHandled += stats.count;
+    if (bytesRead > kMaxPassBytes || tagsHandled > kMaxPassTags) throw RunawayExpansion{};
+    in = out;
+    std::swap(out, other);
+  }
+}
+
+// The final pass: `text` (the last ordinary pass's output, or the source when no pass ran) with each escape
+// turned into '[', into destination. `spare`, a working buffer, is given when text is the source, which the
+// destination may be; the final pass is never longer than its input, so it always fits and cannot fail.
+void FinalPass(char* destination, const char* text, bool hasEscape, char* spare, uint32_t size) {
+  if (!hasEscape) {
+    if (destination != text) std::memmove(destination, text, std::strlen(text) + 1);
+  } else if (spare == nullptr) {
+    ExpandPass(destination, size, text, 1);
+  } else {
+    ExpandPass(spare, size, text, 1);
+    std::memcpy(destination, spare, std::strlen(spare) + 1);
+  }
+}
+
+}  // namespace
+
 int ExpandText(char* destination, const char* source, uint32_t size) {
   std::unique_ptr<char[]> output;
   std::unique_ptr<char[]> input;
@@ -151,47 +200,11 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     const size_t sourceLength = strnlen(source, size);
     if (sourceLength == size) throw ExpansionOverflow{};
 
-    // The first pass reads the source where it stands: nothing writes to it before the final copy. Each
-    // later pass reads one working buffer and writes the other; the hand-over swaps them.
-    const char* in = source;
-    char* out = output.get();
-    char* other = input.get();
-    TextScan scan;
-    uint64_t bytesRead = 0;
-    uint64_t tagsHandled = 0;
-    for (uint32_t passes = 1;; ++passes) {
-      // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
-      scan = ScanText(in);
-      if (!scan.bracket) break;
-      PassStats stats;
-      ExpandPass(out, size, in, 0, &stats);
-      if (stats.count == 0) {
-        // Only literal brackets, so the output equals the input; the final pass takes them again.
-        scan.escape = true;
-        break;
-      }
-      // Without a definition the table did not change, so an unchanged text would repeat forever.
-      if (stats.definitions == 0 && std::strcmp(out, in) == 0) throw RunawayExpansion{};
-      if (passes == kMaxPasses) throw RunawayExpansion{};
-      bytesRead += stats.read;
-      tagsHandled += stats.count;
-      if (bytesRead > kMaxPassBytes || tagsHandled > kMaxPassTags) throw RunawayExpansion{};
-      in = out;
-      std::swap(out, other);
-    }
-    if (destination != nullptr) {
-      if (!scan.escape) {
-        // The final pass would copy the text unchanged.
-        if (destination != in) std::memmove(destination, in, std::strlen(in) + 1);
-      } else if (in != source) {
-        // Shorter than its input, the final pass always fits and cannot fail.
-        ExpandPass(destination, size, in, 1);
-      } else {
-        // The destination may be the source itself.
-        ExpandPass(out, size, in, 1);
-        std::memcpy(destination, out, std::strlen(out) + 1);
-      }
-    }
+    bool hasEscape = false;
+    const char* text = OrdinaryPasses(source, output.get(), input.get(), size, &hasEscape);
+    // When no pass ran, the text is the source and the output buffer is free for the final pass.
+    if (destination != nullptr)
+      FinalPass(destination, text, hasEscape, text == source ? output.get() : nullptr, size);
     succeeded = 1;
   } catch (const ExpansionOverflow&) {
   } catch (const RunawayExpansion&) {

@@ -123,6 +123,76 @@ const char* ParseQuoted(const char* in, char* dest, uint32_t destSize) {
   return in;
 }
 
+namespace {
+
+// Reads the name that follows the '[' at p: bytes up to a space, ']' or NUL. false, with p where the scan
+// stopped, when it runs to kTagNameMax + 1 bytes.
+bool ReadName(const char*& p, char (&name)[kTagNameMax + 1]) {
+  int length = 0;
+  while (*p != ' ' && *p != ']' && *p != '\0') {
+    if (length == kTagNameMax) return false;
+    name[length++] = *p++;
+  }
+  name[length] = '\0';
+  return true;
+}
+
+// Collects one word at the start of the scratch buffer, up to its '='. true, with p past the '=', when a
+// '=' ended it; false, with p on the space, ']' or NUL that did (the word is dropped).
+bool ReadWord(const char*& p, char* scratch, uint32_t scratchSize) {
+  uint32_t length = 0;
+  for (;;) {
+    const char c = *p;
+    if (c == '=') {
+      scratch[length] = '\0';
+      ++p;
+      return true;
+    }
+    if (c == ' ' || c == ']' || c == '\0') return false;
+    if (length + 1 >= scratchSize) throw ExpansionOverflow{};
+    scratch[length++] = c;
+    ++p;
+  }
+}
+
+// A defining keyword makes the expression's tag when it has none yet: the free entry with the lowest index.
+// false when the table is full.
+bool MakeDefinedTag(Expression& expression, const char* name) {
+  expression.definition = true;
+  if (expression.tag != nullptr) return true;
+  TagEntry* entry = gTagTable.FindFree();
+  if (entry == nullptr) return false;
+  TagTable::Create(entry, name);
+  expression.tag = entry;
+  return true;
+}
+
+// Reads the attributes from p up to the expression's end (one byte past its ']', or its NUL), each acting at
+// once. false, with p where it stopped, when a definition finds the table full.
+bool ReadAttributes(const char*& p, Expression& expression, const char* name, PassOutput& out) {
+  char* const scratch = ScratchBuffer;
+  const uint32_t scratchSize = ScratchBufferSize;
+  while (*p != '\0') {
+    if (ReadWord(p, scratch, scratchSize)) {
+      const Keyword keyword = MatchKeyword(scratch);
+      // An unknown word has no value: scanning goes on right after its '='.
+      if (keyword != Keyword::kNone) {
+        if (IsDefining(keyword) && !MakeDefinedTag(expression, name)) return false;
+        p = ParseQuoted(p, scratch, scratchSize);
+        ApplyValue(expression, keyword, scratch, out);
+      }
+    }
+    while (*p == ' ') ++p;
+    if (*p == ']') {
+      ++p;
+      break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
 int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
   TagOutcome ignored;
   TagOutcome& result = outcome != nullptr ? *outcome : ignored;
@@ -141,62 +211,12 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     return 0;
   };
 
-  // The name: bytes up to a space, ']' or NUL, at most kTagNameMax of them.
   char name[kTagNameMax + 1];
-  int nameLength = 0;
-  while (*p != ' ' && *p != ']' && *p != '\0') {
-    if (nameLength == kTagNameMax) return literalBracket();
-    name[nameLength++] = *p++;
-  }
-  name[nameLength] = '\0';
+  if (!ReadName(p, name)) return literalBracket();
   while (*p == ' ') ++p;
-
   Expression expression;
   expression.tag = gTagTable.Find(name);
-
-  char* const scratch = ScratchBuffer;
-  const uint32_t scratchSize = ScratchBufferSize;
-  for (;;) {
-    if (*p == '\0') break;
-    // One word, collected at the start of the scratch buffer, up to its '='.
-    uint32_t wordLength = 0;
-    bool haveKeyword = false;
-    for (;;) {
-      const char c = *p;
-      if (c == '=') {
-        scratch[wordLength] = '\0';
-        ++p;
-        haveKeyword = true;
-        break;
-      }
-      if (c == ' ' || c == ']' || c == '\0') break;  // a word without '=' is dropped
-      if (wordLength + 1 >= scratchSize) throw ExpansionOverflow{};
-      scratch[wordLength++] = c;
-      ++p;
-    }
-    if (haveKeyword) {
-      const Keyword keyword = MatchKeyword(scratch);
-      if (keyword != Keyword::kNone) {
-        if (IsDefining(keyword)) {
-          expression.definition = true;
-          if (expression.tag == nullptr) {
-            TagEntry* entry = gTagTable.FindFree();
-            if (entry == nullptr) return literalBracket();
-            TagTable::Create(entry, name);
-            expression.tag = entry;
-          }
-        }
-        p = ParseQuoted(p, scratch, scratchSize);
-        ApplyValue(expression, keyword, scratch, out);
-      }
-      // An unknown word has no value: scanning goes on right after its '='.
-    }
-    while (*p == ' ') ++p;
-    if (*p == ']') {
-      ++p;
-      break;
-    }
-  }
+  if (!ReadAttributes(p, expression, name, out)) return literalBracket();
   in = p;
 
   if (expression.tag == nullptr) {

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "engine/code_page_platform.h"
+
 namespace morvane {
 
 unsigned char gLeadByteTable[256] = {};
@@ -69,6 +71,14 @@ void SetActiveLeadBytes(int codePage, const unsigned char* pairs, int pairCount)
     for (int b = pairs[2 * i]; b <= pairs[2 * i + 1]; ++b) gLeadByteTable[b] = 1;
   }
   gActiveCodePage = codePage;
+}
+
+int StartCodePage(const char* requested) {
+  if (requested == nullptr) return ActivatePlatformCodePage();
+  int codePage = kCodePageNone;
+  const int known = CodePageFromName(requested, &codePage);
+  SetActiveCodePage(codePage);
+  return known;
 }
 
 int ActiveCodePage() {

@@ -30,20 +30,16 @@ int ActiveCodePage();
 // Returns 1 and sets *codePage when the name is known, else 0.
 int CodePageFromName(const char* name, int* codePage);
 
-// The code page the platform asks for (Windows: the ANSI code page; POSIX: MORVANE_CODEPAGE, else the
-// locale's codeset). Returns 0 when MORVANE_CODEPAGE holds an unknown name; *codePage is then kCodePageNone.
-// Implemented once per OS.
-int DetectPlatformCodePage(int* codePage);
-
 // Makes `codePage` active with the lead bytes the platform reports for it: inclusive (first, last) byte
 // pairs, at most `pairCount`, ended early by a pair whose first byte is 0 (the layout of Windows'
 // CPINFO::LeadByte).
 void SetActiveLeadBytes(int codePage, const unsigned char* pairs, int pairCount);
 
-// Start-up: makes the platform's code page active, with the platform's own lead-byte table where it has one
-// (Windows: GetCPInfo of the ANSI code page). Returns DetectPlatformCodePage's result. Implemented once per
-// OS.
-int ActivatePlatformCodePage();
+// Start-up of every front end: makes the code page named `requested` active (a name CodePageFromName
+// knows, as --codepage gives it), or, when it is nullptr, the platform's own: on Windows the ANSI code page
+// with the lead bytes the system reports; on POSIX MORVANE_CODEPAGE, else the locale's codeset. Returns 0
+// when the name, or MORVANE_CODEPAGE, is unknown; the code page then has no lead bytes.
+int StartCodePage(const char* requested);
 
 // Name of the active code page in iconv's terms ("CP932", ...), or nullptr for kCodePageNone.
 const char* ActiveCodePageCharset();

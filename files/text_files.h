@@ -28,6 +28,10 @@ int WriteTextFile(const char* path, const char* text);
 // working directory or absolute), never joined to BaseDirectory. Otherwise as ReadTextFile.
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 
+// Removes the temporary file of a write under way, if it has one; safe inside a signal handler, so that a
+// write interrupted by SIGINT or SIGTERM leaves nothing behind.
+void RemoveUnfinishedWrite();
+
 // BaseDirectory becomes the directory part of `path`; a name without any separator lies in ".".
 void SetBaseDirectory(const char* path);
 

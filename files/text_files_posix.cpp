@@ -1,17 +1,17 @@
-// Files on POSIX. Paths arrive in the active code page with '\' separators; they are converted to the
-// locale's file-system encoding and their backslashes turned into '/' before anything is opened.
+// Files on POSIX. Paths arrive in the active code page with '\' separators; their backslashes become '/'
+// and they are converted to the locale's encoding of file names before anything is opened.
 #include <fcntl.h>
-#include <iconv.h>
-#include <langinfo.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/locale_charset_posix.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
 
@@ -21,35 +21,11 @@ namespace {
 
 constexpr size_t kNativePathSize = PATH_MAX;
 
-// The encoding of file names: the locale's codeset, with UTF-8 standing in for plain ASCII.
-const char* FileSystemCharset() {
-  const char* codeset = nl_langinfo(CODESET);
-  if (codeset == nullptr || *codeset == '\0' || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
-      std::strcmp(codeset, "ASCII") == 0) {
-    return "UTF-8";
-  }
-  return codeset;
-}
-
+// Whether paths must be converted between the active code page and the locale's encoding of file names.
 bool NeedsConversion() {
   if (ActiveCodePageCharset() == nullptr) return false;
   int localeCodePage = kCodePageNone;
-  return !(CodePageFromName(FileSystemCharset(), &localeCodePage) && localeCodePage == ActiveCodePage());
-}
-
-// Converts a NUL-terminated text between charsets. Returns 0 when it cannot be converted or does not fit.
-int Convert(const char* from, const char* to, const char* text, char* out, size_t outSize) {
-  iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) return 0;
-  char* inPtr = const_cast<char*>(text);
-  size_t inLeft = std::strlen(text);
-  char* outPtr = out;
-  size_t outLeft = outSize - 1;
-  const size_t status = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  if (status == static_cast<size_t>(-1) || inLeft != 0) return 0;
-  *outPtr = '\0';
-  return 1;
+  return !(CodePageFromName(LocaleCharset(), &localeCodePage) && localeCodePage == ActiveCodePage());
 }
 
 // The path to hand to the system for a resolved path in the active code page. Separators become '/' while
@@ -67,7 +43,7 @@ int NativePath(const char* formed, char native[kNativePathSize]) {
   }
   slashed[length] = '\0';
   if (NeedsConversion())
-    return Convert(ActiveCodePageCharset(), FileSystemCharset(), slashed, native, kNativePathSize);
+    return ConvertText(ActiveCodePageCharset(), LocaleCharset(), slashed, native, kNativePathSize);
   std::memcpy(native, slashed, length + 1);
   return 1;
 }
@@ -83,6 +59,111 @@ bool WriteAll(int fd, const char* bytes, size_t length) {
     length -= static_cast<size_t>(written);
   }
   return true;
+}
+
+// The name of the temporary file of the write under way, while it has one, for RemoveUnfinishedWrite.
+char gUnfinished[kNativePathSize];
+volatile sig_atomic_t gUnfinishedNamed = 0;
+
+void RememberUnfinished(const char* name) {
+  std::memcpy(gUnfinished, name, std::strlen(name) + 1);
+  gUnfinishedNamed = 1;
+}
+
+void ForgetUnfinished() {
+  gUnfinishedNamed = 0;
+}
+
+// A hidden name beside `target` whose last six characters mkstemp may replace.
+int TemporaryTemplate(const char* target, char temporary[kNativePathSize]) {
+  const char* slash = std::strrchr(target, '/');
+  const int directoryLength = slash != nullptr ? static_cast<int>(slash - target + 1) : 0;
+  const int formedLength =
+      std::snprintf(temporary, kNativePathSize, "%.*s.morvane-XXXXXX", directoryLength, target);
+  return formedLength >= 0 && static_cast<size_t>(formedLength) < kNativePathSize;
+}
+
+bool WriteContent(int fd, mode_t mode, const char* text, uint32_t length) {
+  // Temporary files are created for their owner alone; the result takes the old file's mode, or the usual
+  // one.
+  return fchmod(fd, mode) == 0 && WriteAll(fd, text, length) && fsync(fd) == 0;
+}
+
+constexpr int kUnavailable = -1;
+
+// Gives the complete unnamed file at `self` a temporary name beside the target, then renames it over the
+// target.
+int LinkOver(const char* self, const char* target) {
+  char temporary[kNativePathSize];
+  // mkstemp finds a free name; its empty file gives way to the complete one.
+  if (!TemporaryTemplate(target, temporary)) return 0;
+  const int reserved = mkstemp(temporary);
+  if (reserved < 0) return 0;
+  close(reserved);
+  RememberUnfinished(temporary);
+  unlink(temporary);
+  int result = 1;
+  if (linkat(AT_FDCWD, self, AT_FDCWD, temporary, AT_SYMLINK_FOLLOW) != 0) {
+    result = errno == EEXIST ? 0 : kUnavailable;
+  } else if (rename(temporary, target) != 0) {
+    unlink(temporary);
+    result = 0;
+  }
+  ForgetUnfinished();
+  return result;
+}
+
+// An unnamed file in the target's folder (Linux's O_TMPFILE) that gets a name only once complete: the
+// target's own when there is no target yet, else a temporary one renamed over it at once. 1 written,
+// 0 failed, kUnavailable when the system or the file system offers no unnamed files.
+int WriteUnnamed(const char* target, bool exists, mode_t mode, const char* text, uint32_t length) {
+#if defined(O_TMPFILE)
+  char directory[kNativePathSize];
+  const char* slash = std::strrchr(target, '/');
+  if (slash == nullptr) {
+    std::strcpy(directory, ".");
+  } else {
+    const size_t directoryLength = slash == target ? 1 : static_cast<size_t>(slash - target);
+    std::memcpy(directory, target, directoryLength);
+    directory[directoryLength] = '\0';
+  }
+  const int fd = open(directory, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd < 0) return kUnavailable;
+  char self[64];
+  std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+  if (!WriteContent(fd, mode, text, length)) {
+    close(fd);
+    return 0;
+  }
+  int result;
+  if (!exists && linkat(AT_FDCWD, self, AT_FDCWD, target, AT_SYMLINK_FOLLOW) == 0) {
+    result = 1;
+  } else if (!exists && errno != EEXIST) {
+    result = kUnavailable;  // no /proc to name the file through
+  } else {
+    result = LinkOver(self, target);
+  }
+  if (close(fd) != 0 && result == 1) result = 0;
+  return result;
+#else
+  (void)target, (void)exists, (void)mode, (void)text, (void)length;
+  return kUnavailable;
+#endif
+}
+
+// A named temporary beside the target, renamed over it once complete.
+int WriteThroughTemporary(const char* target, mode_t mode, const char* text, uint32_t length) {
+  char temporary[kNativePathSize];
+  if (!TemporaryTemplate(target, temporary)) return 0;
+  const int fd = mkstemp(temporary);
+  if (fd < 0) return 0;
+  RememberUnfinished(temporary);
+  bool ok = WriteContent(fd, mode, text, length);
+  ok = close(fd) == 0 && ok;
+  ok = ok && rename(temporary, target) == 0;
+  if (!ok) unlink(temporary);
+  ForgetUnfinished();
+  return ok ? 1 : 0;
 }
 
 }  // namespace
@@ -134,16 +215,6 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
     return 0;
   }
 
-  // A temporary beside the target, renamed over it once complete: the old file survives any failure.
-  char temporary[kNativePathSize];
-  const char* slash = std::strrchr(target, '/');
-  const int directoryLength = slash != nullptr ? static_cast<int>(slash - target + 1) : 0;
-  const int formedLength =
-      std::snprintf(temporary, sizeof temporary, "%.*s.morvane-XXXXXX", directoryLength, target);
-  if (formedLength < 0 || static_cast<size_t>(formedLength) >= sizeof temporary) return 0;
-  const int fd = mkstemp(temporary);
-  if (fd < 0) return 0;
-
   mode_t mode;
   if (exists) {
     mode = info.st_mode & 07777;
@@ -152,13 +223,15 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
     umask(mask);
     mode = 0666 & ~mask;
   }
-  // mkstemp creates the file for its owner alone; the result takes the old file's mode, or the usual one.
-  bool ok = fchmod(fd, mode) == 0;
-  ok = ok && WriteAll(fd, text, length) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary, target) == 0;
-  if (!ok) unlink(temporary);
-  return ok ? 1 : 0;
+  // The new content is complete on disk before it takes the target's place: the old file survives any
+  // failure. An unnamed file leaves nothing behind even when the process is killed.
+  const int unnamed = WriteUnnamed(target, exists, mode, text, length);
+  if (unnamed != kUnavailable) return unnamed;
+  return WriteThroughTemporary(target, mode, text, length);
+}
+
+void RemoveUnfinishedWrite() {
+  if (gUnfinishedNamed != 0) unlink(gUnfinished);
 }
 
 int ReadModuleFileName(char* buffer, uint32_t size) {
@@ -166,7 +239,7 @@ int ReadModuleFileName(char* buffer, uint32_t size) {
   const ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
   if (length <= 0) return 0;
   native[length] = '\0';
-  if (NeedsConversion()) return Convert(FileSystemCharset(), ActiveCodePageCharset(), native, buffer, size);
+  if (NeedsConversion()) return ConvertText(LocaleCharset(), ActiveCodePageCharset(), native, buffer, size);
   if (static_cast<size_t>(length) >= size) return 0;
   std::memcpy(buffer, native, static_cast<size_t>(length) + 1);
   return 1;

@@ -52,14 +52,19 @@ HANDLE CreateSibling(const char* target, char temporary[kPathBufferSize]) {
     const char* tail = length > room ? name + (length - room) : name;
     std::memcpy(temporary, target, prefix);
     std::strcpy(temporary + prefix, tail);
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Deletable while open, so that RemoveUnfinishedWrite can take it away in the middle of the write.
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return file;
     const DWORD error = GetLastError();
     if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return INVALID_HANDLE_VALUE;
   }
   return INVALID_HANDLE_VALUE;
 }
+
+// The temporary file of the write under way, while it exists, for RemoveUnfinishedWrite.
+char gUnfinished[kPathBufferSize];
+volatile LONG gUnfinishedNamed = 0;
 
 int WriteAll(HANDLE file, const char* text, uint32_t length) {
   DWORD written = 0;
@@ -103,14 +108,22 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
   char temporary[kPathBufferSize];
   HANDLE file = CreateSibling(formed, temporary);
   if (file == INVALID_HANDLE_VALUE) return 0;
+  std::memcpy(gUnfinished, temporary, sizeof gUnfinished);
+  gUnfinishedNamed = 1;
   HandleCloser closer(file);
   const int written = WriteAll(file, text, length);
   closer.Close();
+  int result = 1;
   if (!written || !MoveFileExA(temporary, formed, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileA(temporary);
-    return 0;
+    result = 0;
   }
-  return 1;
+  gUnfinishedNamed = 0;
+  return result;
+}
+
+void RemoveUnfinishedWrite() {
+  if (gUnfinishedNamed != 0) DeleteFileA(gUnfinished);
 }
 
 int ReadModuleFileName(char* buffer, uint32_t size) {

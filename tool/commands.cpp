@@ -1,6 +1,8 @@
 // The window's commands, free of any widget: Update, the view text of a picked row, and Save.
 #include "tool/commands.h"
 
+#include <new>
+
 #include "engine/tag_table.h"
 #include "files/text_files.h"
 
@@ -28,14 +30,17 @@ const char* RowViewText(int index, const char* rowText) {
   return entry->data;
 }
 
-int SaveCommand(const CommandState& state, const char* path, const ReportError& report) {
+SaveOutcome SaveCommand(const CommandState& state, const char* path, const ReportError& report) {
   // A run that did not complete, or missed a file, has no result to save; its own message has been shown.
-  if (!state.ResultSavable()) return 0;
-  if (!WriteTextFile(path, OutputBuffer)) {
-    report(kWriteFailed);
-    return 0;
+  if (!state.ResultSavable()) return SaveOutcome::kNotSavable;
+  SaveOutcome outcome = SaveOutcome::kWritten;
+  try {
+    if (!WriteTextFile(path, OutputBuffer)) outcome = SaveOutcome::kWriteFailed;
+  } catch (const std::bad_alloc&) {
+    outcome = SaveOutcome::kNoMemory;
   }
-  return 1;
+  if (outcome != SaveOutcome::kWritten) report(kWriteFailed);
+  return outcome;
 }
 
 }  // namespace morvane

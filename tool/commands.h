@@ -40,9 +40,16 @@ bool UpdateCommand(CommandState& state, const char* headerPath, const char* main
 // the view stays as it is.
 const char* RowViewText(int index, const char* rowText);
 
+enum class SaveOutcome : uint8_t {
+  kWritten,
+  kNotSavable,   // the last run did not complete, or missed a named file: nothing written, nothing reported
+  kWriteFailed,  // reported with kWriteFailed
+  kNoMemory,     // the write ran out of memory (converting the path): reported with kWriteFailed
+};
+
 // Save, after the window has run its Update for the chosen path: writes OutputBuffer when that run
 // completed and read every file named (a typo must never empty a good file; the run's own messages have
-// said what went wrong), and reports a failed write. Returns 1 when the file was written.
-int SaveCommand(const CommandState& state, const char* path, const ReportError& report);
+// said what went wrong), and reports a failed write.
+SaveOutcome SaveCommand(const CommandState& state, const char* path, const ReportError& report);
 
 }  // namespace morvane

@@ -29,14 +29,20 @@ UpdateResult Fail(UpdateResult& result, const ReportError& report) {
   return result;
 }
 
+enum class ReadOutcome : uint8_t { kRead, kUnread, kNoMemory };
+
 // Header or main file: BaseDirectory becomes its directory, then the file is read into OutputBuffer. The
 // path is opened as given (relative to the working directory or absolute), never joined to BaseDirectory;
 // a path that no path buffer can hold, or a file the front end could not name (nullptr), is not opened.
-// 1 when the file's text stands in OutputBuffer.
-int ReadStep(const char* path) {
-  if (path == nullptr || std::strlen(path) >= kPathBufferSize) return 0;
+// Converting the path can run out of memory, which ends the run as a failed expansion would.
+ReadOutcome ReadStep(const char* path) {
+  if (path == nullptr || std::strlen(path) >= kPathBufferSize) return ReadOutcome::kUnread;
   SetBaseDirectory(path);
-  return ReadNamedFile(path, OutputBuffer, kTextBufferSize);
+  try {
+    return ReadNamedFile(path, OutputBuffer, kTextBufferSize) ? ReadOutcome::kRead : ReadOutcome::kUnread;
+  } catch (const std::bad_alloc&) {
+    return ReadOutcome::kNoMemory;
+  }
 }
 
 bool Named(const char* path) {
@@ -57,7 +63,9 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   ClearOutput();
 
   if (Named(headerPath)) {
-    if (!ReadStep(headerPath)) {
+    const ReadOutcome read = ReadStep(headerPath);
+    if (read == ReadOutcome::kNoMemory) return Fail(result, report);
+    if (read == ReadOutcome::kUnread) {
       report(kHeaderReadFailed);
       result.readFailed = true;
     } else if (!ExpandText(nullptr, OutputBuffer, kTextBufferSize)) {
@@ -67,7 +75,9 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   ClearOutput();
 
   if (Named(mainPath)) {
-    if (!ReadStep(mainPath)) {
+    const ReadOutcome read = ReadStep(mainPath);
+    if (read == ReadOutcome::kNoMemory) return Fail(result, report);
+    if (read == ReadOutcome::kUnread) {
       report(kMainReadFailed);
       result.readFailed = true;
       // A short read leaves part of the file; the result of an unread file is empty.

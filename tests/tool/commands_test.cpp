@@ -90,7 +90,7 @@ TEST_F(CommandsTest, SaveWritesTheResultAfterACompletedRun) {
   ASSERT_TRUE(UpdateCommand(state_, "", dir_.Write("m.txt", "line1\r\nline2[_eof]tail").c_str(), log_.Sink(),
                             nullptr));
   const std::string out = dir_.Path("out.txt");
-  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), 1);
+  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), SaveOutcome::kWritten);
   EXPECT_EQ(ReadBack(out), "line1\r\nline2");
   EXPECT_TRUE(log_.messages.empty());
 }
@@ -98,7 +98,7 @@ TEST_F(CommandsTest, SaveWritesTheResultAfterACompletedRun) {
 TEST_F(CommandsTest, SaveOfAnEmptyResultWritesAnEmptyFile) {
   ASSERT_TRUE(UpdateCommand(state_, "", "", log_.Sink(), nullptr));
   const std::string out = dir_.Write("out.txt", "old content");
-  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), 1);
+  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), SaveOutcome::kWritten);
   EXPECT_EQ(ReadBack(out), "");
 }
 
@@ -108,11 +108,11 @@ TEST_F(CommandsTest, SaveAfterAFailedRunWritesNothing) {
                              dir_.Write("m.txt", "[a data=\"0123456789\"][a loop=\"200000\"]").c_str(),
                              log_.Sink(), nullptr));
   log_.messages.clear();
-  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), 0);
+  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), SaveOutcome::kNotSavable);
   EXPECT_EQ(ReadBack(out), "old content");
   EXPECT_TRUE(log_.messages.empty());
   const std::string fresh = dir_.Path("fresh.txt");
-  EXPECT_EQ(SaveCommand(state_, fresh.c_str(), log_.Sink()), 0);
+  EXPECT_EQ(SaveCommand(state_, fresh.c_str(), log_.Sink()), SaveOutcome::kNotSavable);
   EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
@@ -141,7 +141,9 @@ TEST_F(CommandsTest, SaveWritesOnlyWhenEveryNamedFileWasRead) {
     const std::string out = dir_.Write("keep.txt", "a good file");
     log_.messages.clear();
     EXPECT_TRUE(UpdateCommand(state_, c.header, c.main, log_.Sink(), nullptr)) << c.label;
-    EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), c.saved != nullptr ? 1 : 0) << c.label;
+    EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()),
+              c.saved != nullptr ? SaveOutcome::kWritten : SaveOutcome::kNotSavable)
+        << c.label;
     EXPECT_EQ(ReadBack(out), c.saved != nullptr ? c.saved : "a good file") << c.label;
     EXPECT_EQ(log_.messages, c.messages) << c.label;
   }
@@ -150,7 +152,7 @@ TEST_F(CommandsTest, SaveWritesOnlyWhenEveryNamedFileWasRead) {
 TEST_F(CommandsTest, FailedWriteIsReported) {
   ASSERT_TRUE(UpdateCommand(state_, "", "", log_.Sink(), nullptr));
   const std::string out = dir_.Path("no-such-dir/out.txt");
-  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), 0);
+  EXPECT_EQ(SaveCommand(state_, out.c_str(), log_.Sink()), SaveOutcome::kWriteFailed);
   EXPECT_EQ(log_.messages, std::vector<std::string>{kWriteFailed});
   EXPECT_STREQ(kWriteFailed, "テキストファイルの書き込みに失敗しました。");
 }

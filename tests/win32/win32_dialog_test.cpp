@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/code_page_platform.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"

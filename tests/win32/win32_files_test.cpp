@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/code_page_platform.h"
 #include "engine/text.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -31,20 +32,12 @@ int UsageError(const std::string& reason) {
   return kExitUsage;
 }
 
-// Selects the active code page: --codepage, else the environment's. 0 with a reason when unknown.
+// Selects the active code page: --codepage, else the platform's. 0 with a reason when unknown.
 int ChooseCodePage(const CliOptions& options, std::string* reason) {
-  int codePage = kCodePageNone;
-  if (options.hasCodePage) {
-    if (!CodePageFromName(options.codePage.c_str(), &codePage)) {
-      *reason = "unknown code page '" + options.codePage + "'";
-      return 0;
-    }
-  } else if (!DetectPlatformCodePage(&codePage)) {
-    *reason = "MORVANE_CODEPAGE names an unknown code page";
-    return 0;
-  }
-  SetActiveCodePage(codePage);
-  return 1;
+  if (StartCodePage(options.hasCodePage ? options.codePage.c_str() : nullptr)) return 1;
+  *reason = options.hasCodePage ? "unknown code page '" + options.codePage + "'"
+                                : std::string("MORVANE_CODEPAGE names an unknown code page");
+  return 0;
 }
 
 // A build that sets SOURCE_DATE_EPOCH wants the same output every time: a value that cannot be that date is
@@ -83,9 +76,8 @@ int PrintBytes(const char* bytes, size_t length) {
 
 // The tag list: the result row, then every tag name in table order, one per line.
 int PrintTags(const UpdateResult& result) {
-  int ok = 1;
   const std::string resultRow = ProgramTextForCodePage(kResultRowText);
-  ok &= PrintBytes(resultRow.data(), resultRow.size());
+  int ok = PrintBytes(resultRow.data(), resultRow.size());
   ok &= PrintBytes("\n", 1);
   for (size_t i = 1; i < result.rows.size(); ++i) {
     ok &= PrintBytes(result.rows[i].data(), result.rows[i].size());
@@ -94,68 +86,98 @@ int PrintTags(const UpdateResult& result) {
   return ok;
 }
 
+// The out-of-memory message in the terminal's encoding, made at start-up so that telling it needs no memory.
+char gNoMemoryText[256] = "";
+
+void PrepareNoMemoryText() {
+  std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", kNoMemory);
+  try {
+    const std::string text = ProgramTextForTerminal(kNoMemory);
+    std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", text.c_str());
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+int ReportNoMemory() {
+  std::fputs(gNoMemoryText, stderr);
+  return kExitNotCompleted;
+}
+
+// Paths and the tag name arrive in the locale's encoding; the run takes them in the active code page.
+int ConvertArguments(CliOptions* options, std::string* reason) {
+  return ConvertArgument(&options->headerPath, reason) && ConvertArgument(&options->mainPath, reason) &&
+         ConvertArgument(&options->output, reason) && ConvertArgument(&options->valueName, reason);
+}
+
+// What the run prints on standard output: the tag list, a tag's value, or the result. Sets *noSuchTag when
+// --value names no tag. 0 when standard output cannot be written.
+int PrintListing(const CliOptions& options, const UpdateResult& result, bool* noSuchTag) {
+  int printed = 1;
+  if (options.tags) {
+    printed = PrintTags(result);
+  } else if (options.hasValue) {
+    const TagEntry* entry = gTagTable.Find(options.valueName.c_str());
+    *noSuchTag = entry == nullptr;
+    if (entry != nullptr && entry->data != nullptr)
+      printed = PrintBytes(entry->data, std::strlen(entry->data));
+  } else if (!options.hasOutput) {
+    printed = PrintBytes(OutputBuffer, std::strlen(OutputBuffer));
+  }
+  return std::fflush(stdout) == 0 && printed;
+}
+
+// Owns OutputBuffer for one run.
+class OutputBufferScope {
+ public:
+  OutputBufferScope() : buffer_(new (std::nothrow) char[kTextBufferSize]) { OutputBuffer = buffer_.get(); }
+  ~OutputBufferScope() { OutputBuffer = nullptr; }
+  OutputBufferScope(const OutputBufferScope&) = delete;
+  OutputBufferScope& operator=(const OutputBufferScope&) = delete;
+  bool Allocated() const { return buffer_ != nullptr; }
+
+ private:
+  std::unique_ptr<char[]> buffer_;
+};
+
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
-  if (!ChooseCodePage(options, &reason) || !CheckSourceDateEpoch(&reason)) return UsageError(reason);
-  if (!ConvertArgument(&options.headerPath, &reason) || !ConvertArgument(&options.mainPath, &reason) ||
-      !ConvertArgument(&options.output, &reason) || !ConvertArgument(&options.valueName, &reason)) {
+  if (!ChooseCodePage(options, &reason) || !CheckSourceDateEpoch(&reason) ||
+      !ConvertArguments(&options, &reason)) {
     return UsageError(reason);
   }
 
-  OutputBuffer = new (std::nothrow) char[kTextBufferSize];
-  if (OutputBuffer == nullptr) {
-    PrintMessage(kNoMemory);
-    return kExitNotCompleted;
-  }
+  OutputBufferScope buffer;
+  if (!buffer.Allocated()) return ReportNoMemory();
   FindModuleDirectory();
   ResetBaseDirectory();
 
   const ReportError report = [](const char* message) { PrintMessage(message); };
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report);
+  if (!result.completed) return kExitNotCompleted;
   CommandState state;
   state.lastRunCompleted = result.completed;
   state.lastRunReadFailed = result.readFailed;
 
-  int status = result.readFailed ? kExitReadFailed : kExitOk;
-  int printed = 1;
-  if (!result.completed) {
-    status = kExitNotCompleted;
-  } else {
-    // A result that lacks a named file is not saved (status 1 says why); any other refusal is a failed write.
-    if (options.hasOutput && state.ResultSavable() && !SaveCommand(state, options.output.c_str(), report)) {
-      status = kExitCannotWrite;
-    }
-    if (options.tags) {
-      printed = PrintTags(result);
-    } else if (options.hasValue) {
-      const TagEntry* entry = gTagTable.Find(options.valueName.c_str());
-      if (entry == nullptr) {
-        if (status != kExitCannotWrite) status = kExitNoSuchTag;
-      } else if (entry->data != nullptr) {
-        printed = PrintBytes(entry->data, std::strlen(entry->data));
-      }
-    } else if (!options.hasOutput) {
-      printed = PrintBytes(OutputBuffer, std::strlen(OutputBuffer));
-    }
-  }
-  delete[] OutputBuffer;
-  OutputBuffer = nullptr;
-
-  if (std::fflush(stdout) != 0 || !printed) {
+  // Standard output first, the file last: nothing that can run out of memory comes after the file is written.
+  bool noSuchTag = false;
+  bool cannotWrite = false;
+  if (!PrintListing(options, result, &noSuchTag)) {
     PrintMessage("cannot write standard output");
-    status = kExitCannotWrite;
+    cannotWrite = true;
   }
-  return status;
+  // A result that lacks a named file is not saved (status 1 says why).
+  if (options.hasOutput) {
+    const SaveOutcome saved = SaveCommand(state, options.output.c_str(), report);
+    if (saved == SaveOutcome::kNoMemory) return ReportNoMemory();
+    cannotWrite = cannotWrite || saved == SaveOutcome::kWriteFailed;
+  }
+  if (cannotWrite) return kExitCannotWrite;
+  if (noSuchTag) return kExitNoSuchTag;
+  return result.readFailed ? kExitReadFailed : kExitOk;
 }
 
-}  // namespace
-}  // namespace morvane
-
-int main(int argc, char** argv) {
-  using namespace morvane;
-  std::setlocale(LC_ALL, "");
-  PrepareStreams();
+int Main(int argc, char** argv) {
   CliOptions options;
   std::string error;
   if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
@@ -169,4 +191,20 @@ int main(int argc, char** argv) {
     return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
   }
   return Run(options);
+}
+
+}  // namespace
+}  // namespace morvane
+
+int main(int argc, char** argv) {
+  using namespace morvane;
+  std::setlocale(LC_ALL, "");
+  PrepareStreams();
+  PrepareNoMemoryText();
+  // Out of memory anywhere ends the run with its message; the result file is written last, so never then.
+  try {
+    return Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    return ReportNoMemory();
+  }
 }

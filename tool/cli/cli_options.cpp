@@ -13,7 +13,8 @@ const char kCliUsage[] =
     "  Runs one update: HEADER is expanded for its definitions only, MAIN is expanded into the result.\n"
     "  An empty argument (\"\") skips that file, as an empty path box does.\n"
     "  -o, --output FILE   write the result to FILE with the same write the window's Save uses, instead of\n"
-    "                      standard output; nothing is written when the run did not complete\n"
+    "                      standard output; nothing is written when the run did not complete or HEADER or\n"
+    "                      MAIN could not be read\n"
     "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then "
     "every\n"
     "                      tag name in table order, each followed by \"\\n\"\n"
@@ -27,10 +28,13 @@ const char kCliUsage[] =
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
     "Standard error: each message of the run as it is raised, one line each: \"morvane-cli: \" and the "
     "message.\n"
-    "Exit status: 0 completed without a message; 1 completed, but a file could not be read; 2 not completed\n"
-    "(nothing is printed or written); 3 --value named no tag; 64 bad usage (message on standard error); 74 "
-    "the\n"
-    "output file could not be written.\n";
+    "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes "
+    "nothing);\n"
+    "2 not completed, or out of memory (-o writes nothing); 3 --value named no tag; 64 bad usage, a "
+    "malformed\n"
+    "SOURCE_DATE_EPOCH included (message on standard error); 74 the output file or standard output could "
+    "not\n"
+    "be written.\n";
 
 namespace {
 
@@ -76,69 +80,77 @@ void Apply(LongOption option, const char* argument, CliOptions* options) {
 
 }  // namespace
 
-int ParseCliArguments(int argc, const char* const* argv, CliOptions* options, std::string* error) {
-  *options = CliOptions{};
-  std::vector<const char*> operands;
-  bool optionsEnded = false;
-  for (int i = 0; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
-      operands.push_back(arg);
-    } else if (std::strcmp(arg, "--") == 0) {
-      optionsEnded = true;
-    } else if (arg[1] == '-') {
-      const char* name = arg + 2;
-      const char* equals = std::strchr(name, '=');
-      const size_t nameLength = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
-      const LongOptionName* found = nullptr;
-      for (const LongOptionName& candidate : kLongOptions) {
-        if (std::strlen(candidate.name) == nameLength &&
-            std::strncmp(candidate.name, name, nameLength) == 0) {
-          found = &candidate;
-        }
-      }
-      if (found == nullptr) {
-        *error = "unknown option '" + std::string(arg, 2 + nameLength) + "'";
-        return 0;
-      }
-      const char* argument = nullptr;
-      if (found->takesArgument) {
-        if (equals != nullptr) {
-          argument = equals + 1;
-        } else if (i + 1 < argc) {
-          argument = argv[++i];
-        } else {
-          *error = "option '--" + std::string(found->name) + "' needs an argument";
-          return 0;
-        }
-      } else if (equals != nullptr) {
-        *error = "option '--" + std::string(found->name) + "' takes no argument";
-        return 0;
-      }
-      Apply(found->option, argument, options);
+namespace {
+
+// The arguments, read one at a time.
+struct ArgumentCursor {
+  int argc;
+  const char* const* argv;
+  int index = 0;
+
+  bool HasNext() const { return index + 1 < argc; }
+  const char* Next() { return argv[++index]; }
+};
+
+// The long option that `name` (its first `length` bytes) names, or nullptr with the reason in *error.
+const LongOptionName* FindLongOption(const char* name, size_t length, std::string* error) {
+  for (const LongOptionName& candidate : kLongOptions) {
+    if (std::strncmp(candidate.name, name, length) == 0 && candidate.name[length] == '\0') return &candidate;
+  }
+  *error = "unknown option '--" + std::string(name, length) + "'";
+  return nullptr;
+}
+
+// "--name", "--name=value" or "--name value", at the cursor.
+int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* error) {
+  const char* name = cursor.argv[cursor.index] + 2;
+  const char* equals = std::strchr(name, '=');
+  const size_t nameLength = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
+  const LongOptionName* found = FindLongOption(name, nameLength, error);
+  if (found == nullptr) return 0;
+  const char* argument = nullptr;
+  if (found->takesArgument) {
+    if (equals != nullptr) {
+      argument = equals + 1;
+    } else if (cursor.HasNext()) {
+      argument = cursor.Next();
     } else {
-      // Short options, which may share one argument: -h, and -o with its argument attached or following.
-      for (const char* p = arg + 1; *p != '\0'; ++p) {
-        if (*p == 'h') {
-          options->help = true;
-        } else if (*p == 'o') {
-          if (p[1] != '\0') {
-            Apply(LongOption::kOutput, p + 1, options);
-          } else if (i + 1 < argc) {
-            Apply(LongOption::kOutput, argv[++i], options);
-          } else {
-            *error = "option '-o' needs an argument";
-            return 0;
-          }
-          break;
-        } else {
-          *error = std::string("unknown option '-") + *p + "'";
-          return 0;
-        }
+      *error = "option '--" + std::string(found->name) + "' needs an argument";
+      return 0;
+    }
+  } else if (equals != nullptr) {
+    *error = "option '--" + std::string(found->name) + "' takes no argument";
+    return 0;
+  }
+  Apply(found->option, argument, options);
+  return 1;
+}
+
+// Short options, which may share one argument: -h, and -o with its argument attached or following.
+int ParseShortOptions(ArgumentCursor& cursor, CliOptions* options, std::string* error) {
+  for (const char* p = cursor.argv[cursor.index] + 1; *p != '\0'; ++p) {
+    if (*p == 'h') {
+      options->help = true;
+    } else if (*p == 'o') {
+      if (p[1] != '\0') {
+        Apply(LongOption::kOutput, p + 1, options);
+      } else if (cursor.HasNext()) {
+        Apply(LongOption::kOutput, cursor.Next(), options);
+      } else {
+        *error = "option '-o' needs an argument";
+        return 0;
       }
+      return 1;
+    } else {
+      *error = std::string("unknown option '-") + *p + "'";
+      return 0;
     }
   }
-  if (options->help || options->version) return 1;
+  return 1;
+}
+
+// The options that cannot stand together, and the two operands.
+int CheckOperands(const std::vector<const char*>& operands, CliOptions* options, std::string* error) {
   if (options->tags && options->hasValue) {
     *error = "--tags and --value cannot be used together";
     return 0;
@@ -151,6 +163,30 @@ int ParseCliArguments(int argc, const char* const* argv, CliOptions* options, st
   options->headerPath = operands[0];
   options->mainPath = operands[1];
   return 1;
+}
+
+}  // namespace
+
+int ParseCliArguments(int argc, const char* const* argv, CliOptions* options, std::string* error) {
+  *options = CliOptions{};
+  std::vector<const char*> operands;
+  bool optionsEnded = false;
+  for (ArgumentCursor cursor{argc, argv}; cursor.index < argc; ++cursor.index) {
+    const char* arg = argv[cursor.index];
+    int ok = 1;
+    if (optionsEnded || arg[0] != '-' || arg[1] == '\0') {
+      operands.push_back(arg);
+    } else if (std::strcmp(arg, "--") == 0) {
+      optionsEnded = true;
+    } else if (arg[1] == '-') {
+      ok = ParseLongOption(cursor, options, error);
+    } else {
+      ok = ParseShortOptions(cursor, options, error);
+    }
+    if (!ok) return 0;
+  }
+  if (options->help || options->version) return 1;
+  return CheckOperands(operands, options, error);
 }
 
 }  // namespace morvane

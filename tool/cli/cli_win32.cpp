@@ -8,12 +8,25 @@
 #include <vector>
 
 #include "engine/text.h"
+#include "files/text_files.h"
 #include "tool/cli/cli_platform.h"
 
 namespace morvane {
 
+namespace {
+
+// Ctrl+C, Ctrl+Break or a closed console end the program as usual, but not before a save in progress has
+// taken its temporary file away.
+BOOL WINAPI OnConsoleEnd(DWORD) {
+  RemoveUnfinishedWrite();
+  return FALSE;
+}
+
+}  // namespace
+
 void PrepareStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
+  SetConsoleCtrlHandler(OnConsoleEnd, TRUE);
 }
 
 int ArgumentToCodePage(const char* argument, std::string* converted) {

@@ -29,8 +29,7 @@ int main(int argc, char** argv) {
   app.setWindowIcon(morvane::MorvaneIcon());
   morvane::InstallQtTranslations(&app, QLocale::system());
 
-  int codePage = morvane::kCodePageNone;
-  if (!morvane::DetectPlatformCodePage(&codePage) || !morvane::SetActiveCodePage(codePage)) {
+  if (!morvane::StartCodePage(nullptr)) {
     const char* name = std::getenv("MORVANE_CODEPAGE");
     QString text = QString::fromUtf8(kUnknownCodePage) + QString::fromLocal8Bit(name != nullptr ? name : "");
     std::fprintf(stderr, "morvane: %s\n", text.toLocal8Bit().constData());

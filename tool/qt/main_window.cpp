@@ -154,7 +154,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 int MainWindow::Start() {
   FindModuleDirectory();
-  std::memcpy(BaseDirectory, ModuleDirectory, kPathBufferSize);
+  ResetBaseDirectory();
   buffer_.reset(new (std::nothrow) char[kTextBufferSize]());
   if (!buffer_) {
     Report(kNoMemory);

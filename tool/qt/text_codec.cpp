@@ -1,10 +1,9 @@
 #include "tool/qt/text_codec.h"
 
-#include <iconv.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "engine/locale_charset_posix.h"
 #include "engine/text.h"
 
 namespace morvane {
@@ -22,31 +21,12 @@ size_t UndecodableLength(const char* p, size_t left) {
   return 1;
 }
 
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : handle_(iconv_open(to, from)) {}
-  ~Iconv() {
-    if (Valid()) iconv_close(handle_);
-  }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-
-  bool Valid() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
-  size_t Convert(char** in, size_t* inLeft, char** out, size_t* outLeft) {
-    return iconv(handle_, in, inLeft, out, outLeft);
-  }
-  void Reset() { iconv(handle_, nullptr, nullptr, nullptr, nullptr); }
-
- private:
-  iconv_t handle_;
-};
-
 }  // namespace
 
 QString DecodeBytes(const char* bytes, size_t length) {
   const char* charset = ActiveCodePageCharset();
   if (charset == nullptr) return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
-  Iconv converter("UTF-8", charset);
+  CharsetConverter converter("UTF-8", charset);
   if (!converter.Valid()) return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
 
   // A byte becomes at most three bytes of UTF-8 (a replacement character included).
@@ -81,7 +61,7 @@ int EncodeText(const QString& text, std::string* bytes) {
     bytes->assign(utf8.constData(), static_cast<size_t>(utf8.size()));
     return 1;
   }
-  Iconv converter(charset, "UTF-8");
+  CharsetConverter converter(charset, "UTF-8");
   if (!converter.Valid()) return 0;
   // No character of the known code pages takes more bytes than its UTF-8 form.
   std::string out(static_cast<size_t>(utf8.size()) + 4, '\0');

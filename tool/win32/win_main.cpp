@@ -5,6 +5,6 @@
 #include "tool/win32/main_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  morvane::ActivatePlatformCodePage();
+  morvane::StartCodePage(nullptr);
   return static_cast<int>(morvane::RunMainDialog(instance));
 }
