@@ -18,8 +18,8 @@ if [ "$status" -eq 0 ]; then
 fi
 if [ "$expected" != "$reported" ]; then
   echo "FAIL problems reported at other lines than announced"
-  echo "  announced: $(echo $expected)"
-  echo "  reported:  $(echo $reported)"
+  echo "  announced: $(tr '\n' ' ' <<<"$expected")"
+  echo "  reported:  $(tr '\n' ' ' <<<"$reported")"
   failures=$((failures + 1))
 fi
 announced=$(printf '%s\n' "$expected" | grep -c .)
