@@ -24,6 +24,7 @@ const char kCliUsage[] =
     "                      environment's\n"
     "  -h, --help          usage on standard output, exit 0\n"
     "      --version       \"morvane-cli 1.0\", exit 0\n"
+    "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
     "Standard error: each message of the run as it is raised, one line each: \"morvane-cli: \" and the "
     "message.\n"
