@@ -20,7 +20,8 @@ constexpr CodesetMapping kCodesets[] = {
     {"shift_jis", kCodePage932},   {"sjis", kCodePage932},   {"cp932", kCodePage932},
     {"windows-31j", kCodePage932}, {"gbk", kCodePage936},    {"gb2312", kCodePage936},
     {"cp936", kCodePage936},       {"euc-kr", kCodePage949}, {"cp949", kCodePage949},
-    {"big5", kCodePage950},        {"cp950", kCodePage950},
+    {"big5", kCodePage950},        {"cp950", kCodePage950},  {"utf-8", kCodePageUtf8},
+    {"utf8", kCodePageUtf8},
 };
 
 }  // namespace

@@ -28,11 +28,11 @@ struct CodePageName {
 };
 
 constexpr CodePageName kCodePageNames[] = {
-    {"932", kCodePage932},   {"cp932", kCodePage932},       {"shift_jis", kCodePage932},
-    {"sjis", kCodePage932},  {"windows-31j", kCodePage932}, {"936", kCodePage936},
-    {"gbk", kCodePage936},   {"949", kCodePage949},         {"950", kCodePage950},
-    {"big5", kCodePage950},  {"utf-8", kCodePageNone},      {"65001", kCodePageNone},
-    {"none", kCodePageNone},
+    {"932", kCodePage932},    {"cp932", kCodePage932},       {"shift_jis", kCodePage932},
+    {"sjis", kCodePage932},   {"windows-31j", kCodePage932}, {"936", kCodePage936},
+    {"gbk", kCodePage936},    {"949", kCodePage949},         {"950", kCodePage950},
+    {"big5", kCodePage950},   {"utf-8", kCodePageUtf8},      {"utf8", kCodePageUtf8},
+    {"65001", kCodePageUtf8}, {"none", kCodePageNone},
 };
 
 char AsciiLower(char c) {
@@ -54,6 +54,7 @@ int SetActiveCodePage(int codePage) {
       FillLeadBytes(kWide, 1);
       break;
     case kCodePageNone:
+    case kCodePageUtf8:
       FillLeadBytes(nullptr, 0);
       break;
     default:
@@ -85,6 +86,8 @@ const char* ActiveCodePageCharset() {
       return "CP949";
     case kCodePage950:
       return "CP950";
+    case kCodePageUtf8:
+      return "UTF-8";
     default:
       return nullptr;
   }
