@@ -18,7 +18,7 @@ FieldSpec Spec(uint32_t loop, uint32_t min, uint32_t max, Align align, char padd
   spec.min = min;
   spec.max = max;
   spec.align = align;
-  spec.padding = padding;
+  spec.padding.bytes[0] = padding;
   return spec;
 }
 
