@@ -151,6 +151,8 @@ void WriteColumnField(PassOutput& out, const char* value, uint32_t length, const
     }
     rightFill = fill - leftFill;
   } else if (columns > spec.max) {
+    // With no column to keep, a wide character over the one boundary would count on both of its sides.
+    if (spec.max == 0) return;
     const uint32_t surplus = columns - spec.max;
     uint32_t dropped = 0;  // columns dropped on the left
     if (spec.align == Align::kRight) {
