@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times whole processes of morvane-cli against GNU m4, envsubst and cat on equivalent workloads, side by
 # side in one run, and prints the ratios; then the worst workload's time and the peak resident memory for
-# a 1 MiB main file.
+# a 1 MiB main file; then morvane-cli in code page utf-8 against none (plain text, references) and against
+# 932 (the same Japanese fields).
 #
 #   bench/compare.sh [--quick]
 #
@@ -18,7 +19,7 @@ for arg in "$@"; do
   case "$arg" in
     --quick) quick=1 ;;
     -h | --help)
-      sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+      sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'
       exit 0
       ;;
     *)
@@ -177,3 +178,38 @@ echo "| worst ≤ 0.5 s | $(ms "$worst_s") | $(verdict "$worst_s" 0.5) |"
 echo "| peak RSS, 1 MiB main file ≤ 8 MiB | $((peak_kib)) KiB | $(verdict "$peak_kib" 8192) |"
 echo
 echo "Outputs of envsubst and m4 are byte-identical to morvane-cli's on the refs, worst and plain workloads."
+
+# Code pages: the same processes under --codepage none, utf-8 and 932.
+in_codepage() { printf '%q --codepage %s %s %s' "$cli" "$1" "$2" "$3"; }
+"$cli" --codepage utf-8 '' plain-main.txt | cmp -s - plain-main.txt ||
+  { echo "compare.sh: utf-8 changed the plain text" >&2; exit 1; }
+cmp -s <("$cli" --codepage none refs-header.txt refs-main.txt) <("$cli" --codepage utf-8 refs-header.txt refs-main.txt) ||
+  { echo "compare.sh: the refs workload differs between none and utf-8" >&2; exit 1; }
+"$cli" --codepage utf-8 fields8-header.txt fields8-main.txt >fields8.out
+iconv -f UTF-8 -t UTF-8 fields8.out >/dev/null || { echo "compare.sh: the fields8 result is not valid UTF-8" >&2; exit 1; }
+# Both code pages write every line of the fields (a field cut short in 932 could start a tag and eat the rest).
+[ "$("$cli" --codepage 932 fields932-header.txt fields932-main.txt | wc -l)" = "$(wc -l <fields8.out)" ] ||
+  { echo "compare.sh: the fields932 and fields8 results differ in lines" >&2; exit 1; }
+hyperfine -N --style none --output=pipe "${runs[@]}" --export-csv codepages.csv \
+  -n plain-none "$(in_codepage none "''" plain-main.txt)" -n plain-utf8 "$(in_codepage utf-8 "''" plain-main.txt)" \
+  -n refs-none "$(in_codepage none refs-header.txt refs-main.txt)" \
+  -n refs-utf8 "$(in_codepage utf-8 refs-header.txt refs-main.txt)" \
+  -n fields932 "$(in_codepage 932 fields932-header.txt fields932-main.txt)" \
+  -n fields8 "$(in_codepage utf-8 fields8-header.txt fields8-main.txt)" >/dev/null 2>>hyperfine.log
+cp_ms() { ms "$(fastest codepages.csv "$1")"; }
+cp_ratio() { ratio "$(fastest codepages.csv "$1")" "$(fastest codepages.csv "$2")"; }
+plain_cp=$(cp_ratio plain-utf8 plain-none)
+refs_cp=$(cp_ratio refs-utf8 refs-none)
+fields_cp=$(cp_ratio fields8 fields932)
+echo
+echo "| workload | --codepage none | --codepage utf-8 | --codepage 932 |"
+echo "|---|---|---|---|"
+echo "| plain (1 MiB ASCII) | $(cp_ms plain-none) | $(cp_ms plain-utf8) | – |"
+echo "| refs (0.9 MB, 90,000 refs) | $(cp_ms refs-none) | $(cp_ms refs-utf8) | – |"
+echo "| Japanese fields (1 MiB in UTF-8) | – | $(cp_ms fields8) | $(cp_ms fields932) |"
+echo
+echo "| target | figure | |"
+echo "|---|---|---|"
+echo "| plain utf-8 ≤ 1.05 × none | $plain_cp × | $(verdict "$plain_cp" 1.05) |"
+echo "| refs utf-8 ≤ 1.05 × none | $refs_cp × | $(verdict "$refs_cp" 1.05) |"
+echo "| Japanese fields utf-8 ≤ 1.5 × 932 | $fields_cp × | $(verdict "$fields_cp" 1.5) |"

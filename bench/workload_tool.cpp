@@ -3,8 +3,9 @@
 //
 //   morvane_workload FOLDER
 //
-// For each workload W of plain, plain932, refs and worst: W-header.txt and W-main.txt for this tool; for
-// refs and worst also W-defs.m4 and W-main.m4, W.env (NAME=value lines) and W-main.envsubst.
+// For each workload W of plain, plain932, refs, worst, fields932 and fields8: W-header.txt and W-main.txt for
+// this tool; for refs and worst also W-defs.m4 and W-main.m4, W.env (NAME=value lines) and W-main.envsubst.
+// fields932 and fields8 are one template of Japanese fields, in code page 932 and in UTF-8.
 #include <cstdio>
 #include <string>
 
@@ -71,7 +72,9 @@ int main(int argc, char** argv) {
   const Workload refs = b::Refs();
   const Workload worst = b::Worst();
   bool ok = WriteOwn(folder, "plain", plain) && WriteOwn(folder, "plain932", plain932) &&
-            WriteOwn(folder, "refs", refs) && WriteOwn(folder, "worst", worst);
+            WriteOwn(folder, "refs", refs) && WriteOwn(folder, "worst", worst) &&
+            WriteOwn(folder, "fields932", b::JapaneseFields("CP932")) &&
+            WriteOwn(folder, "fields8", b::JapaneseFields("UTF-8"));
   // Plain text is plain text for every peer.
   ok = ok && Write(folder, "plain-main.m4", plain.main) && Write(folder, "plain-main.envsubst", plain.main) &&
        Write(folder, "plain-defs.m4", "") && Write(folder, "plain.env", "");

@@ -35,18 +35,25 @@ constexpr const char* kWords[] = {"alpha", "bravo", "the",    "quick", "brown", 
 constexpr const char* kPhrases[] = {"データ", "を読み込みます。", "表示する値は", "ソース",
                                     "です。", "テーブル",         "の幅",         "出力結果"};
 
-std::string ToCp932(const char* utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
+// A UTF-8 text in `charset`; empty when it cannot be converted. No character of the code pages used takes
+// more bytes than in UTF-8.
+std::string Convert(const std::string& utf8, const char* charset) {
+  iconv_t cd = iconv_open(charset, "UTF-8");
   if (cd == reinterpret_cast<iconv_t>(-1)) return {};
-  char out[256];
-  char* inPtr = const_cast<char*>(utf8);
-  size_t inLeft = std::strlen(utf8);
-  char* outPtr = out;
-  size_t outLeft = sizeof out;
+  std::string out(utf8.size() + 16, '\0');
+  char* inPtr = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char* outPtr = out.data();
+  size_t outLeft = out.size();
   const size_t status = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
   iconv_close(cd);
   if (status == static_cast<size_t>(-1)) return {};
-  return std::string(out, static_cast<size_t>(outPtr - out));
+  out.resize(static_cast<size_t>(outPtr - out.data()));
+  return out;
+}
+
+std::string ToCp932(const char* utf8) {
+  return Convert(utf8, "CP932");
 }
 
 // Fills a text up to kMaxText bytes with pieces chosen by the sequence, a line break every ~70 bytes.
@@ -171,6 +178,42 @@ Workload Fields() {
     workload.main += "[f" + std::to_string(sequence.Next(10)) + kShapes[sequence.Next(10)] + "]";
     workload.main += sequence.Next(4) == 0 ? '\n' : '|';
   }
+  return workload;
+}
+
+Workload JapaneseFields(const char* charset) {
+  Workload workload;
+  // Full-width kanji and kana, half-width katakana, and names with a half-width space. None holds a second
+  // byte of 0x5B-0x5D in code page 932, so a cut there that keeps a second byte never starts a tag.
+  constexpr const char* kNames[] = {"山田 太郎", "佐藤 花子", "開発部",           "営業第一課",
+                                    "総務",      "鈴木一郎",  "株式会社日本商事", "東京都千代田区",
+                                    "テスト",    "ﾃﾞｰﾀ ｾﾝﾀｰ", "品質保証課",       "情報システム部"};
+  constexpr int kNameCount = sizeof kNames / sizeof kNames[0];
+  for (int i = 0; i < kNameCount; ++i) {
+    workload.header += "[j" + std::to_string(i) + " data=\"" + kNames[i] + "\"]\n";
+  }
+  constexpr const char* kShapes[] = {
+      " min=\"12\"",                                           // a name column
+      " min=\"12\" align=\"right\" padding=\".\"",             // right-aligned, dotted
+      " min=\"14\" align=\"center\" padding=\"*\"",            // a centred heading
+      " max=\"6\"",                                            // the start
+      " max=\"5\" align=\"right\"",                            // the end, often inside a character
+      " max=\"7\" align=\"center\"",                           // the middle
+      " min=\"10\" max=\"10\"",                                // a fixed column
+      " min=\"10\" max=\"10\" align=\"right\" padding=\"-\"",  // the same on the right
+      " loop=\"2\" max=\"4\"",                                 // repeated cuts
+      "",
+  };
+  Sequence sequence(5);
+  std::string main;
+  main.reserve(kMaxText);
+  while (main.size() < kMaxText - 128) {
+    main += "[j" + std::to_string(sequence.Next(kNameCount)) + kShapes[sequence.Next(10)] + "]";
+    main += sequence.Next(6) == 0 ? '\n' : '|';
+  }
+  const bool utf8 = std::strcmp(charset, "UTF-8") == 0;
+  workload.main = utf8 ? main : Convert(main, charset);
+  if (!utf8) workload.header = Convert(workload.header, charset);
   return workload;
 }
 

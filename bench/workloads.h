@@ -40,6 +40,11 @@ Workload Worst();
 // References shaped by min, max, align, padding and loop: fills and cuts of every kind.
 Workload Fields();
 
+// Japanese names and words cut and padded to columns: the same template in UTF-8 (for code page utf-8) or in
+// code page 932 (`charset` "CP932"), with a main text of about 1 MiB in UTF-8. In both code pages the
+// fields take the same widths on screen.
+Workload JapaneseFields(const char* charset);
+
 // Values that reference values `depth` levels deep; the main text references the deepest one.
 Workload Nested(int depth = 50);
 

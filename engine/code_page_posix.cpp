@@ -1,9 +1,10 @@
 // The active code page on POSIX: MORVANE_CODEPAGE when set, else the locale's codeset.
+#include <langinfo.h>
+
 #include <clocale>
 #include <cstdlib>
 
 #include "engine/code_page_platform.h"
-#include "engine/locale_charset_posix.h"
 #include "engine/text.h"
 
 namespace morvane {
@@ -13,9 +14,11 @@ int DetectPlatformCodePage(int* codePage) {
   const char* requested = std::getenv("MORVANE_CODEPAGE");
   if (requested != nullptr) return CodePageFromName(requested, codePage);
 
-  // A codeset the tool has no code page for (UTF-8, the single-byte ones) leaves it without lead bytes.
+  // The codeset itself, not LocaleCharset(): a plain ASCII locale has no code page of its own, nor has a
+  // single-byte one, and these leave the code page without lead bytes.
   std::setlocale(LC_CTYPE, "");
-  CodePageFromName(LocaleCharset(), codePage);
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset != nullptr) CodePageFromName(codeset, codePage);
   return 1;
 }
 

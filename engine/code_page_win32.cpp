@@ -20,6 +20,9 @@ int DetectPlatformCodePage(int* codePage) {
     case 950:
       *codePage = kCodePage950;
       break;
+    case 65001:
+      *codePage = kCodePageUtf8;
+      break;
     default:
       *codePage = kCodePageNone;
       break;
@@ -30,9 +33,10 @@ int DetectPlatformCodePage(int* codePage) {
 int ActivatePlatformCodePage() {
   int codePage = kCodePageNone;
   const int result = DetectPlatformCodePage(&codePage);
-  // The system's own table, also for double-byte code pages the tool has no table of.
+  // The system's own table, also for double-byte code pages the tool has no table of. UTF-8 has no lead
+  // bytes in that sense (its characters take up to 4 bytes), so it keeps the tool's own empty table.
   CPINFO information;
-  if (GetCPInfo(CP_ACP, &information) && information.MaxCharSize > 1) {
+  if (codePage != kCodePageUtf8 && GetCPInfo(CP_ACP, &information) && information.MaxCharSize > 1) {
     SetActiveLeadBytes(codePage, information.LeadByte, MAX_LEADBYTES / 2);
   } else {
     SetActiveCodePage(codePage);

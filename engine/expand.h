@@ -17,13 +17,24 @@ extern uint32_t ScratchBufferSize;
 
 enum class Align : uint8_t { kLeft, kCenter, kRight };
 
-// Output settings of one tag expression.
+// What widens a field: one byte, or in code page utf-8 one whole character of up to 4 bytes.
+struct FieldPadding {
+  char bytes[4] = {' ', 0, 0, 0};
+  uint8_t length = 1;
+
+  // Takes the first character of a non-empty NUL-terminated value: in utf-8 a whole well-formed sequence
+  // (a byte that begins none stands alone), in every other code page its first byte, even a lead byte.
+  void TakeFirstCharacter(const char* value);
+};
+
+// Output settings of one tag expression. In code page utf-8 `min` and `max` count display columns, in the
+// others bytes.
 struct FieldSpec {
   uint32_t loop = 1;
   uint32_t min = 0;
   uint32_t max = 0xFFFFFFFFu;
   Align align = Align::kLeft;
-  char padding = ' ';
+  FieldPadding padding;
 };
 
 // The output cursor of a running pass and the position of the terminator's slot, which no write may take.

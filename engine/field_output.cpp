@@ -5,6 +5,7 @@
 #include "engine/byte_copy.h"
 #include "engine/expand.h"
 #include "engine/text.h"
+#include "engine/unicode_width.h"
 
 namespace morvane {
 
@@ -35,13 +36,28 @@ void CopyValueBytes(char* destination, const char* source, uint32_t count) {
   }
 }
 
-}  // namespace
+// Writes further copies of the `width` bytes at first behind them, doubling the block copied each time, so
+// that `loop` copies stand back to back. Returns the end of the last copy.
+char* RepeatCopies(char* first, uint64_t width, uint32_t loop) {
+  const uint64_t total = width * loop;
+  uint64_t written = width;
+  while (written < total) {
+    const uint64_t chunk = written < total - written ? written : total - written;
+    std::memcpy(first + written, first, static_cast<size_t>(chunk));
+    written += chunk;
+  }
+  return first + total;
+}
 
-void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
-  if (spec.loop == 0) return;
-  const uint32_t length = entry.data != nullptr ? entry.length : 0;
-  const char* value = entry.data != nullptr ? entry.data : "";
+// Every copy must fit before the terminator's slot; a failure abandons the whole expansion, so checking
+// all copies at once is the same as checking each.
+void ReserveCopies(const PassOutput& out, uint64_t width, uint32_t loop) {
+  out.Reserve(width);  // at most the buffer's size from here on, so the product below cannot overflow
+  out.Reserve(width * loop);
+}
 
+// A field counted in bytes: every code page but utf-8.
+void WriteByteField(PassOutput& out, const char* value, uint32_t length, const FieldSpec& spec) {
   uint32_t width;
   uint32_t leftFill = 0;
   uint32_t offset = 0;  // first value byte copied
@@ -68,27 +84,125 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
     copied = length;
   }
   if (width == 0) return;
-
-  // Every copy must fit before the terminator's slot; a failure abandons the whole expansion, so checking
-  // all copies at once is the same as checking each.
-  out.Reserve(static_cast<uint64_t>(width) * spec.loop);
+  ReserveCopies(out, width, spec.loop);
 
   char* const first = out.cursor;
   const uint32_t rightFill = width - leftFill - copied;
-  if (leftFill != 0) std::memset(first, static_cast<unsigned char>(spec.padding), leftFill);
+  const unsigned char padding = static_cast<unsigned char>(spec.padding.bytes[0]);
+  if (leftFill != 0) std::memset(first, padding, leftFill);
   CopyValueBytes(first + leftFill, value + offset, copied);
-  if (rightFill != 0)
-    std::memset(first + leftFill + copied, static_cast<unsigned char>(spec.padding), rightFill);
+  if (rightFill != 0) std::memset(first + leftFill + copied, padding, rightFill);
+  out.cursor = RepeatCopies(first, width, spec.loop);
+}
 
-  // Further copies repeat the first one, doubling the block copied each time.
-  const uint64_t total = static_cast<uint64_t>(width) * spec.loop;
-  uint64_t written = width;
-  while (written < total) {
-    const uint64_t chunk = written < total - written ? written : total - written;
-    std::memcpy(first + written, first, static_cast<size_t>(chunk));
-    written += chunk;
+// The padding of a field counted in columns, and how it fills a run of columns: whole padding characters,
+// and a space for a column that a two-column character does not fit; a zero-width one fills with spaces.
+class ColumnFill {
+ public:
+  explicit ColumnFill(const FieldPadding& padding)
+      : padding_(padding),
+        width_(padding.length == 1 ? 1 : NextCharacter(padding.bytes, padding.bytes + padding.length).width) {
   }
-  out.cursor = first + total;
+
+  uint64_t Bytes(uint32_t columns) const {
+    if (width_ == 0) return columns;
+    return static_cast<uint64_t>(columns / width_) * padding_.length + columns % width_;
+  }
+
+  char* Write(char* out, uint32_t columns) const {
+    if (columns == 0) return out;
+    if (width_ == 0 || padding_.length == 1) {
+      std::memset(out, width_ == 0 ? ' ' : static_cast<unsigned char>(padding_.bytes[0]), columns);
+      return out + columns;
+    }
+    const uint32_t count = columns / width_;
+    if (count != 0) {
+      std::memcpy(out, padding_.bytes, padding_.length);
+      out = RepeatCopies(out, padding_.length, count);
+    }
+    if (columns % width_ != 0) *out++ = ' ';
+    return out;
+  }
+
+ private:
+  FieldPadding padding_;
+  uint32_t width_;
+};
+
+// A field counted in display columns (code page utf-8). A cut keeps whole characters, so that the field
+// takes at most `max` columns; a two-column character that the cut takes half of becomes a space on the
+// field's side of the cut. A centred cut drops half of the surplus columns on the left, rounded down.
+void WriteColumnField(PassOutput& out, const char* value, uint32_t length, const FieldSpec& spec) {
+  // No character takes more columns than bytes: a value of at most `max` bytes needs no cut, and without a
+  // `min` it needs no measuring at all.
+  const uint32_t columns = (spec.min != 0 || length > spec.max) ? TextColumns(value, length) : 0;
+  uint32_t leftFill = 0;
+  uint32_t rightFill = 0;
+  uint32_t from = 0;
+  uint32_t to = length;
+  bool leftSpace = false;
+  bool rightSpace = false;
+  if (columns < spec.min) {
+    const uint32_t fill = spec.min - columns;
+    if (spec.align == Align::kRight) {
+      leftFill = fill;
+    } else if (spec.align == Align::kCenter) {
+      leftFill = fill / 2;
+    }
+    rightFill = fill - leftFill;
+  } else if (columns > spec.max) {
+    // With no column to keep, a wide character over the one boundary would count on both of its sides.
+    if (spec.max == 0) return;
+    const uint32_t surplus = columns - spec.max;
+    uint32_t dropped = 0;  // columns dropped on the left
+    if (spec.align == Align::kRight) {
+      dropped = surplus;
+    } else if (spec.align == Align::kCenter) {
+      dropped = surplus / 2;
+    }
+    const ColumnBoundary start = FindColumn(value, length, dropped);
+    const ColumnBoundary end = FindColumn(value, length, dropped + spec.max);
+    from = start.after;
+    leftSpace = start.splitsWide;
+    to = end.before;
+    rightSpace = end.splitsWide;
+  }
+
+  const ColumnFill filler(spec.padding);
+  const uint64_t width =
+      filler.Bytes(leftFill) + leftSpace + (to - from) + rightSpace + filler.Bytes(rightFill);
+  if (width == 0) return;
+  ReserveCopies(out, width, spec.loop);
+
+  char* const first = out.cursor;
+  char* p = filler.Write(first, leftFill);
+  if (leftSpace) *p++ = ' ';
+  CopyBytes(p, value + from, to - from);
+  p += to - from;
+  if (rightSpace) *p++ = ' ';
+  filler.Write(p, rightFill);
+  out.cursor = RepeatCopies(first, width, spec.loop);
+}
+
+}  // namespace
+
+void FieldPadding::TakeFirstCharacter(const char* value) {
+  uint32_t count = 1;
+  if (ActiveCodePage() == kCodePageUtf8) count = NextCharacter(value, value + strnlen(value, 4)).length;
+  std::memset(bytes, 0, sizeof bytes);
+  std::memcpy(bytes, value, count);
+  length = static_cast<uint8_t>(count);
+}
+
+void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
+  if (spec.loop == 0) return;
+  const uint32_t length = entry.data != nullptr ? entry.length : 0;
+  const char* value = entry.data != nullptr ? entry.data : "";
+  if (ActiveCodePage() == kCodePageUtf8) {
+    WriteColumnField(out, value, length, spec);
+  } else {
+    WriteByteField(out, value, length, spec);
+  }
 }
 
 }  // namespace morvane

@@ -82,7 +82,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, Pass
       }
       break;
     case Keyword::kPadding:
-      if (value[0] != '\0') spec.padding = value[0];
+      if (value[0] != '\0') spec.padding.TakeFirstCharacter(value);
       break;
     case Keyword::kNone:
       break;

@@ -36,7 +36,8 @@ constexpr CodePageName kCodePageNames[] = {
     {"cp936", kCodePage936},  {"gbk", kCodePage936},         {"gb2312", kCodePage936},
     {"949", kCodePage949},    {"cp949", kCodePage949},       {"euc-kr", kCodePage949},
     {"950", kCodePage950},    {"cp950", kCodePage950},       {"big5", kCodePage950},
-    {"utf-8", kCodePageNone}, {"65001", kCodePageNone},      {"none", kCodePageNone},
+    {"utf-8", kCodePageUtf8}, {"utf8", kCodePageUtf8},       {"65001", kCodePageUtf8},
+    {"none", kCodePageNone},
 };
 
 char AsciiLower(char c) {
@@ -58,6 +59,7 @@ int SetActiveCodePage(int codePage) {
       FillLeadBytes(kWide, 1);
       break;
     case kCodePageNone:
+    case kCodePageUtf8:
       FillLeadBytes(nullptr, 0);
       break;
     default:
@@ -97,6 +99,8 @@ const char* ActiveCodePageCharset() {
       return "CP949";
     case kCodePage950:
       return "CP950";
+    case kCodePageUtf8:
+      return "UTF-8";
     default:
       return nullptr;
   }

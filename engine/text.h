@@ -11,8 +11,11 @@ inline constexpr uint32_t kTextBufferSize = 0x100000;
 // Size of every path buffer: 259 bytes of path and the terminator.
 inline constexpr uint32_t kPathBufferSize = 260;
 
-// Code pages the tool knows. kCodePageNone has no lead bytes (UTF-8 and single-byte code pages).
+// Code pages the tool knows. kCodePageNone has no lead bytes and counts bytes (single-byte code pages).
+// kCodePageUtf8 has no lead bytes either, so every byte rule holds unchanged (no byte of a longer UTF-8
+// sequence is ASCII), but field output counts display columns and never splits a character.
 inline constexpr int kCodePageNone = 0;
+inline constexpr int kCodePageUtf8 = 65001;
 inline constexpr int kCodePage932 = 932;
 inline constexpr int kCodePage936 = 936;
 inline constexpr int kCodePage949 = 949;
@@ -26,7 +29,8 @@ extern unsigned char gLeadByteTable[256];
 int SetActiveCodePage(int codePage);
 int ActiveCodePage();
 
-// Maps a code page name ("932", "cp932", "shift_jis", "utf-8", "none", ...; any letter case) to its number.
+// Maps a code page name ("932", "cp932", "shift_jis", "utf-8", "utf8", "none", ...; any letter case) to its
+// number.
 // Returns 1 and sets *codePage when the name is known, else 0.
 int CodePageFromName(const char* name, int* codePage);
 
@@ -41,7 +45,7 @@ void SetActiveLeadBytes(int codePage, const unsigned char* pairs, int pairCount)
 // when the name, or MORVANE_CODEPAGE, is unknown; the code page then has no lead bytes.
 int StartCodePage(const char* requested);
 
-// Name of the active code page in iconv's terms ("CP932", ...), or nullptr for kCodePageNone.
+// Name of the active code page in iconv's terms ("CP932", "UTF-8", ...), or nullptr for kCodePageNone.
 const char* ActiveCodePageCharset();
 
 inline bool IsLeadByte(unsigned char byte) {

@@ -52,6 +52,34 @@ TEST_F(ExpansionTest, CodePageNoneTreatsEveryByteAlone) {
   EXPECT_EQ(Expand("\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF"), "\xE3\x83\x87\xE3\x83\xBC\xE3\x82\xBF");
 }
 
+TEST_F(ExpansionTest, Utf8FieldsLineUpByColumns) {
+  struct Case {
+    std::string text;
+    std::string result;
+  };
+  const Case cases[] = {
+      {U8(u8"[j data=\"日本語\"][j max=\"4\"]"), U8(u8"日本")},
+      {U8(u8"[j data=\"日本語\"][j max=\"3\"]|"), U8(u8"日 |")},
+      {U8(u8"[d data=\"開発部\"]|[d min=\"12\"]|"), U8(u8"|開発部      |")},
+      {U8(u8"[d data=\"開発部\"]|[d min=\"8\" padding=\"·\"]|"), U8(u8"|開発部··|")},
+      {U8(u8"[d data=\"開発部\"]|[d min=\"9\" align=\"right\" padding=\"＊\"]|"), U8(u8"|＊ 開発部|")},
+      {U8(u8"[n data=\"Cafe\u0301\"][n min=\"6\" align=\"center\" padding=\"-\"]"), U8(u8"-Cafe\u0301-")},
+      // the scan for brackets, escapes and quotes is unchanged
+      {U8(u8"[t data=\"「\\[」\"][t]"), U8(u8"「[」")},
+      {U8(u8"[名前 data=\"値\"][名前 min=\"4\"]"), U8(u8"値  ")},
+  };
+  UseCodePage(kCodePageUtf8);
+  for (const Case& c : cases) {
+    gTagTable.ClearAll();
+    EXPECT_EQ(Expand(c.text), c.result) << c.text;
+  }
+  // `none` keeps counting bytes.
+  UseCodePage(kCodePageNone);
+  gTagTable.ClearAll();
+  EXPECT_EQ(Expand(U8(u8"[d data=\"開発部\"][d min=\"12\"]")), U8(u8"開発部   "));
+  EXPECT_EQ(Expand(U8(u8"[j data=\"日本語\"][j max=\"4\"]")), U8(u8"日") + "\xE6");
+}
+
 TEST_F(ExpansionTest, EofEndsTheResultButLaterDefinitionsStay) {
   gTagTable.Define("_eof", "", 1);
   EXPECT_EQ(Expand("before[_eof]after[z data=\"kept\"]"), "before");

@@ -104,15 +104,16 @@ TEST_F(TextTest, CodePageNames) {
     const char* name;
     int codePage;
   };
-  const Case known[] = {{"932", 932}, {"CP932", 932}, {"Shift_JIS", 932}, {"sjis", 932}, {"Windows-31J", 932},
-                        {"936", 936}, {"GBK", 936},   {"949", 949},       {"950", 950},  {"BIG5", 950},
-                        {"utf-8", 0}, {"UTF-8", 0},   {"65001", 0},       {"None", 0}};
+  const Case known[] = {{"932", 932},         {"CP932", 932},   {"Shift_JIS", 932}, {"sjis", 932},
+                        {"Windows-31J", 932}, {"936", 936},     {"GBK", 936},       {"949", 949},
+                        {"950", 950},         {"BIG5", 950},    {"utf-8", 65001},   {"UTF-8", 65001},
+                        {"utf8", 65001},      {"65001", 65001}, {"None", 0}};
   for (const Case& c : known) {
     int codePage = -1;
     EXPECT_TRUE(CodePageFromName(c.name, &codePage)) << c.name;
     EXPECT_EQ(codePage, c.codePage) << c.name;
   }
-  for (const char* unknown : {"", "utf8", "932x", "latin1", "cp1252"}) {
+  for (const char* unknown : {"", "utf-16", "932x", "latin1", "cp1252"}) {
     int codePage = -1;
     EXPECT_FALSE(CodePageFromName(unknown, &codePage)) << unknown;
   }

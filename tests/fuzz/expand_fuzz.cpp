@@ -1,6 +1,8 @@
 // ExpandText over a header part and a main part, both expanded against one table as an update run does.
-// Input: one control byte (bit 0: code page 932 or none; bits 1-3: working buffer size; bits 4-5 both set:
-// a table with only bits 6-7 entries free), then the header text, a NUL, and the main text.
+// Input: one control byte (bit 0: code page 932, else utf-8 for a main text of odd length and none for one of
+// even length; bits 1-3: working buffer size; bits 4-5 both set: a table with only bits 6-7 entries free),
+// then the header text, a NUL, and the main text. In utf-8 a result of valid UTF-8 texts and files is valid
+// UTF-8.
 #include <sanitizer/asan_interface.h>
 
 #include <cstring>
@@ -12,6 +14,7 @@
 #include "engine/expand.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
+#include "engine/unicode_width.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 
@@ -68,6 +71,17 @@ std::optional<std::string> WithoutTags(const char* text) {
   return result;
 }
 
+// Whether `length` bytes are valid UTF-8.
+bool ValidUtf8(const char* text, size_t length) {
+  const char* const end = text + length;
+  for (const char* p = text; p < end;) {
+    const int sequence = WellFormedLength(p, end);
+    if (sequence == 0) return false;
+    p += sequence;
+  }
+  return true;
+}
+
 // A working buffer of kTextBufferSize bytes, allocated once; only its first `size` bytes may be touched, the
 // rest is poisoned so the sanitizer reports any access to it.
 class WorkBuffer {
@@ -96,7 +110,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace morvane::fuzz;
   if (size == 0) return 0;
   const uint8_t control = data[0];
-  SetActiveCodePage((control & 1) != 0 ? kCodePage932 : kCodePageNone);
   const uint32_t bufferSize = kSizes[(control >> 1) & 7];
   ++data;
   --size;
@@ -105,6 +118,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t headerLength = split != nullptr ? static_cast<size_t>(split - data) : 0;
   const uint8_t* mainText = split != nullptr ? split + 1 : data;
   const size_t mainLength = size - static_cast<size_t>(mainText - data);
+  const int codePage = (control & 1) != 0      ? kCodePage932
+                       : (mainLength & 1) != 0 ? kCodePageUtf8
+                                               : kCodePageNone;
+  SetActiveCodePage(codePage);
+  const bool validUtf8 = codePage == kCodePageUtf8 &&
+                         ValidUtf8(reinterpret_cast<const char*>(data), headerLength) &&
+                         ValidUtf8(reinterpret_cast<const char*>(mainText), mainLength);
+  gServedInvalidUtf8 = false;
 
   gTagTable.ClearAll();
   DefineFixedBuiltins();
@@ -143,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fits);
     FUZZ_CHECK(strnlen(buffer.get(), bufferSize) < bufferSize);
     if (plain.has_value()) FUZZ_CHECK(*plain == buffer.get());
+    // Fields never split a character, so only a file read can bring in bytes that are not UTF-8.
+    if (validUtf8 && !gServedInvalidUtf8) FUZZ_CHECK(ValidUtf8(buffer.get(), std::strlen(buffer.get())));
   }
   gTagTable.ClearAll();
   return 0;

@@ -3,11 +3,14 @@
 // and every run sees the same files). The portable half, ResolvePath included, is the product's own.
 #include <cstring>
 
+#include "engine/unicode_width.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace morvane {
+
+bool fuzz::gServedInvalidUtf8 = false;
 
 namespace {
 
@@ -56,6 +59,14 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
     if (file.size >= limit) return 0;
     std::memcpy(buffer, file.bytes, file.size);
     buffer[file.size] = '\0';
+    for (const char* p = file.bytes; p < file.bytes + file.size;) {
+      const int sequence = WellFormedLength(p, file.bytes + file.size);
+      if (sequence == 0) {
+        fuzz::gServedInvalidUtf8 = true;
+        break;
+      }
+      p += sequence;
+    }
     return 1;
   }
   // Missing files, and everything that is not a regular file (FIFO, directory, device), fail untouched.

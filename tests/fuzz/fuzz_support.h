@@ -22,6 +22,9 @@ void CheckTable(int firstChecked = 0);
 // The expansion state outside ExpandText: no scratch buffer.
 void CheckIdle();
 
+// Set by the expansion harness's file layer when it serves a file that is not valid UTF-8.
+extern bool gServedInvalidUtf8;
+
 // The bytes as a text in a block of exactly size + 1 bytes, so the sanitizer catches a read past its end.
 std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size);
 

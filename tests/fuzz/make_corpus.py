@@ -26,6 +26,14 @@ TEXTS = [
     b"[x data=\"\x82\xa0\x82\xa2\x82\xa4\"][x max=\"3\" align=\"right\"][x min=\"7\" padding=\"\x81\"]",
 ]
 
+# Code page utf-8 (a main text of odd length under control bit 0 clear): columns, cuts and paddings.
+UTF8_TEXTS = [
+    "[j data=\"日本語\"][j max=\"4\"][j max=\"3\" align=\"right\"][j max=\"5\" align=\"center\"]",
+    "[d data=\"開発部\"][d min=\"12\" padding=\"·\"][d min=\"9\" align=\"center\" padding=\"＊\"]",
+    "[c data=\"Cafe\u0301 😀\"][c max=\"5\" align=\"right\"][c min=\"9\" padding=\"\u0301\"]",
+    "[e data=\"a😀\u200db\"][e max=\"2\" align=\"center\" loop=\"3\"][e max=\"0\"]",
+]
+
 
 def write(harness, seeds):
     folder = os.path.join(HERE, "corpus", harness)
@@ -51,6 +59,11 @@ def main():
         with open(os.path.join(example, "main.txt"), "rb") as f:
             main_text = f.read()
         expand.append(bytes([control]) + header + b"\0" + main_text)
+    for text in UTF8_TEXTS:
+        main_text = text.encode("utf-8")
+        if len(main_text) % 2 == 0:
+            main_text += b" "
+        expand.append(bytes([0x02]) + b"\0" + main_text)
     write("expand", expand)
 
     quoted = [b"\x01\"a\\\"b\"", b"\x00\"a\\b\"", b"\x01\"a\\\\b\"", b"\x01\"ab\\\" more\" x", b"\x01\"\x81\"\"",

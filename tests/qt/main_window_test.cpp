@@ -679,6 +679,27 @@ class MainWindowTest : public QObject {
     QVERIFY(OutputBuffer == nullptr);
   }
 
+  // In utf-8 fields count columns, so a table of Japanese names lines up in the view's fixed-pitch font.
+  void utf8FieldsLineUpInTheView() {
+    QVERIFY(SetActiveCodePage(kCodePageUtf8));
+    WriteFile(Path("header.txt"),
+              "[部署 data=\"開発部\"][氏名 data=\"山田 太郎\"][id data=\"7\"][en data=\"Sales team\"]");
+    WriteFile(
+        Path("main.txt"),
+        "|[部署 min=\"10\"]|[氏名 max=\"7\"]|[id min=\"3\" align=\"right\" padding=\"0\"]|\n"
+        "|[en min=\"10\" align=\"right\" padding=\".\"]|[en max=\"7\" align=\"center\"]|[氏名 max=\"3\"]|");
+    Type(HeaderBox(), Path("header.txt"));
+    Type(MainBox(), Path("main.txt"));
+    Click("update");
+    SetActiveCodePage(kCodePage932);
+    QVERIFY(modals_->messages.isEmpty());
+    QStringList lines = View()->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(lines, QStringList({Text("|開発部    |山田 太|007|"), Text("|Sales team|ales te|山 |")}));
+    QFontMetrics metrics(View()->font());
+    QCOMPARE(metrics.horizontalAdvance(lines[0]), metrics.horizontalAdvance(lines[1]));
+    QVERIFY(Rows().contains(Text("部署")) && Rows().contains(Text("氏名")));
+  }
+
   // Not a check of pixels: a picture of the window for people to look at.
   void screenshot() {
     UpdateJapanese();

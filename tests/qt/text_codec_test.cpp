@@ -35,8 +35,16 @@ class TextCodecTest : public QObject {
         << kCodePage932 << QByteArray("\x80z\x80") << QStringLiteral("\uFFFDz\uFFFD");
     QTest::newRow("text after a bad byte survives")
         << kCodePage932 << (QByteArray("\x80") + bytes(Sjis("続き"))) << QStringLiteral("\uFFFD続き");
-    QTest::newRow("utf-8 without lead bytes") << kCodePageNone << QByteArray("あ") << QStringLiteral("あ");
-    QTest::newRow("utf-8, bad byte") << kCodePageNone
+    QTest::newRow("none reads utf-8") << kCodePageNone << QByteArray("あ") << QStringLiteral("あ");
+    QTest::newRow("none, bad byte") << kCodePageNone
+                                    << QByteArray(
+                                           "\xff"
+                                           "a")
+                                    << QStringLiteral("\uFFFDa");
+    QTest::newRow("utf-8") << kCodePageUtf8 << QByteArray("あ😀") << QStringLiteral("あ😀");
+    QTest::newRow("utf-8, a cut-off sequence is a character a byte")
+        << kCodePageUtf8 << QByteArray("\xE3\x81|") << QStringLiteral("\uFFFD\uFFFD|");
+    QTest::newRow("utf-8, bad byte") << kCodePageUtf8
                                      << QByteArray(
                                             "\xff"
                                             "a")
@@ -81,7 +89,12 @@ class TextCodecTest : public QObject {
     QTest::newRow("embedded NUL") << kCodePage932
                                   << QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) << false
                                   << QByteArray();
-    QTest::newRow("utf-8") << kCodePageNone << QStringLiteral("é") << true << QByteArray("é");
+    QTest::newRow("none") << kCodePageNone << QStringLiteral("é") << true << QByteArray("é");
+    QTest::newRow("utf-8") << kCodePageUtf8 << QStringLiteral("/tmp/表示😀.txt") << true
+                           << QByteArray("/tmp/表示😀.txt");
+    QTest::newRow("utf-8, embedded NUL")
+        << kCodePageUtf8 << QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b")) << false
+        << QByteArray();
   }
   void encodes() {
     QFETCH(int, codePage);
@@ -95,20 +108,30 @@ class TextCodecTest : public QObject {
   }
 
   void cutsAtCharacters_data() {
+    QTest::addColumn<int>("codePage");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("max");
     QTest::addColumn<QByteArray>("expected");
     QByteArray twice = QByteArray::fromStdString(Sjis("ああ"));
-    QTest::newRow("shorter") << QByteArray("abc") << 5 << QByteArray("abc");
-    QTest::newRow("single bytes") << QByteArray("abc") << 2 << QByteArray("ab");
-    QTest::newRow("inside a character") << twice << 3 << twice.left(2);
-    QTest::newRow("between characters") << twice << 4 << twice;
+    QTest::newRow("shorter") << kCodePage932 << QByteArray("abc") << 5 << QByteArray("abc");
+    QTest::newRow("single bytes") << kCodePage932 << QByteArray("abc") << 2 << QByteArray("ab");
+    QTest::newRow("inside a character") << kCodePage932 << twice << 3 << twice.left(2);
+    QTest::newRow("between characters") << kCodePage932 << twice << 4 << twice;
+    QTest::newRow("utf-8, inside a character")
+        << kCodePageUtf8 << QByteArray("aあい") << 6 << QByteArray("aあ");
+    QTest::newRow("utf-8, between characters")
+        << kCodePageUtf8 << QByteArray("aあい") << 7 << QByteArray("aあい");
+    QTest::newRow("utf-8, inside an emoji") << kCodePageUtf8 << QByteArray("😀😀") << 7 << QByteArray("😀");
+    QTest::newRow("utf-8, bad bytes one by one")
+        << kCodePageUtf8 << QByteArray("\xE3\x81\xFF") << 2 << QByteArray("\xE3\x81");
+    QTest::newRow("none cuts bytes") << kCodePageNone << QByteArray("aあ") << 2 << QByteArray("a\xE3");
   }
   void cutsAtCharacters() {
+    QFETCH(int, codePage);
     QFETCH(QByteArray, bytes);
     QFETCH(int, max);
     QFETCH(QByteArray, expected);
-    QVERIFY(SetActiveCodePage(kCodePage932));
+    QVERIFY(SetActiveCodePage(codePage));
     std::string text = bytes.toStdString();
     CutAtCharacter(&text, static_cast<size_t>(max));
     QCOMPARE(QByteArray::fromStdString(text), expected);

@@ -49,7 +49,7 @@ std::string ProgramTextForTerminal(const char* text) {
 std::string ProgramTextForCodePage(const char* text) {
   const char* target = ActiveCodePageCharset();
   std::string converted;
-  if (target == nullptr || !ConvertText("UTF-8", target, text, &converted)) return text;
+  if (target == nullptr || IsUtf8Charset(target) || !ConvertText("UTF-8", target, text, &converted)) return text;
   return converted;
 }
 

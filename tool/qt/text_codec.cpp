@@ -5,6 +5,7 @@
 
 #include "engine/locale_charset_posix.h"
 #include "engine/text.h"
+#include "engine/unicode_width.h"
 
 namespace morvane {
 
@@ -21,12 +22,16 @@ size_t UndecodableLength(const char* p, size_t left) {
   return 1;
 }
 
+// Whether the active code page's text is the widgets' own UTF-8 (or, without lead bytes, read as UTF-8).
+bool TextIsUtf8() {
+  return ActiveCodePageCharset() == nullptr || ActiveCodePage() == kCodePageUtf8;
+}
+
 }  // namespace
 
 QString DecodeBytes(const char* bytes, size_t length) {
-  const char* charset = ActiveCodePageCharset();
-  if (charset == nullptr) return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
-  CharsetConverter converter("UTF-8", charset);
+  if (TextIsUtf8()) return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
+  CharsetConverter converter("UTF-8", ActiveCodePageCharset());
   if (!converter.Valid()) return QString::fromUtf8(bytes, static_cast<qsizetype>(length));
 
   // A byte becomes at most three bytes of UTF-8 (a replacement character included).
@@ -56,12 +61,11 @@ QString DecodeText(const char* text) {
 int EncodeText(const QString& text, std::string* bytes) {
   QByteArray utf8 = text.toUtf8();
   if (utf8.contains('\0')) return 0;
-  const char* charset = ActiveCodePageCharset();
-  if (charset == nullptr) {
+  if (TextIsUtf8()) {
     bytes->assign(utf8.constData(), static_cast<size_t>(utf8.size()));
     return 1;
   }
-  CharsetConverter converter(charset, "UTF-8");
+  CharsetConverter converter(ActiveCodePageCharset(), "UTF-8");
   if (!converter.Valid()) return 0;
   // No character of the known code pages takes more bytes than its UTF-8 form.
   std::string out(static_cast<size_t>(utf8.size()) + 4, '\0');
@@ -75,9 +79,12 @@ int EncodeText(const QString& text, std::string* bytes) {
 }
 
 void CutAtCharacter(std::string* bytes, size_t maxBytes) {
+  const bool utf8 = ActiveCodePage() == kCodePageUtf8;
+  const char* const end = bytes->data() + bytes->size();
   size_t keep = 0;
   while (keep < bytes->size()) {
-    size_t step = static_cast<size_t>(CharLength(bytes->data() + keep));
+    const char* p = bytes->data() + keep;
+    size_t step = utf8 ? NextCharacter(p, end).length : static_cast<size_t>(CharLength(p));
     if (keep + step > maxBytes) break;
     keep += step;
   }

@@ -10,7 +10,7 @@ namespace morvane {
 
 // Decodes `length` bytes in the active code page for display. An undecodable character (a lead byte with its
 // trail byte, or a single byte) becomes one U+FFFD and decoding goes on after it. Under a code page without
-// lead bytes the bytes are read as UTF-8.
+// lead bytes, and in utf-8, the bytes are read as UTF-8.
 QString DecodeBytes(const char* bytes, size_t length);
 
 // Decodes a text up to its first NUL byte.
@@ -20,8 +20,8 @@ QString DecodeText(const char* text);
 // NUL; `bytes` is then unspecified.
 int EncodeText(const QString& text, std::string* bytes);
 
-// Cuts `bytes` to at most `maxBytes`, never inside a double-byte character, as a box read into a fixed path
-// buffer would.
+// Cuts `bytes` to at most `maxBytes`, never inside a double-byte character (in utf-8 never inside a UTF-8
+// character), as a box read into a fixed path buffer would.
 void CutAtCharacter(std::string* bytes, size_t maxBytes);
 
 }  // namespace morvane

@@ -163,6 +163,16 @@ codepage)
   run --codepage SHIFT_JIS '' sj.txt; cmp -s out expected || fail "--codepage SHIFT_JIS"
   run --codepage none '' sj.txt; cmp -s out expected && fail "--codepage none reads bytes, not characters"
   MORVANE_CODEPAGE=932 run --codepage none '' sj.txt; cmp -s out expected && fail "--codepage beats the environment"
+  # A UTF-8 locale selects utf-8, whose fields count columns; none counts bytes.
+  printf '[d data="開発部"]|[d min="8"]|[d max="3"]|' >u8.txt
+  run '' u8.txt; expect_rc 0 "utf-8 from the locale"; expect_out '|開発部  |開 |' "a UTF-8 locale selects utf-8"
+  for name in utf-8 UTF8 65001; do
+    run --codepage $name '' u8.txt; expect_out '|開発部  |開 |' "--codepage $name"
+  done
+  MORVANE_CODEPAGE=utf8 run '' u8.txt; expect_out '|開発部  |開 |' "MORVANE_CODEPAGE=utf8"
+  run --codepage none '' u8.txt; expect_out '|開発部|\xe9\x96\x8b|' "--codepage none counts bytes"
+  run --tags '' u8.txt; { printf '（出力結果）\n'"${builtins}"'d\n'; } >expected
+  cmp -s out expected || fail "--tags in utf-8"
   cp932 '[表 data="表"]' >name.txt
   run --codepage 932 --value 表 '' name.txt; expect_rc 0 "--value converts NAME"; cp932 '表' >expected
   cmp -s out expected || fail "--value NAME in the locale's encoding finds the code page 932 tag"
@@ -225,6 +235,11 @@ locale)
   { cp932 '（出力結果）'; printf "\n${builtins}"; cp932 '表'; printf '\n'; } >expected
   cmp -s out expected || fail "--tags is in the active code page whatever the locale"
   run_in ja_JP.EUC-JP --codepage 932 '' "$(printf 'bad\xff.txt')"; expect_rc 64 "invalid EUC-JP argument"
+  # utf-8 under an EUC-JP locale: arguments become UTF-8, file names go back to EUC-JP.
+  name=$(euc 'ユー表.txt')
+  printf '[表 data="値"]<[表 min="4"]>' >"$name"
+  run_in ja_JP.EUC-JP --codepage utf-8 '' "$name"; expect_rc 0 "EUC-JP path under utf-8"; expect_out '<値  >' "EUC-JP path under utf-8"
+  run_in ja_JP.EUC-JP --codepage utf-8 --value "$(euc '表')" '' "$name"; expect_out '値' "EUC-JP NAME under utf-8"
   ;;
 examples)
   # The shipped examples, dated reproducibly, against their recorded results.
@@ -237,6 +252,9 @@ examples)
     "$source_dir/examples/cp932/main.txt"
   expect_rc 0 "cp932 example"; expect_err '' "cp932 example"
   cmp -s out "$expected_dir/example-cp932.txt" || fail "cp932 example result"
+  # Fields count columns in utf-8 as they count bytes in 932, so both results are the same text.
+  iconv -f CP932 -t UTF-8 "$expected_dir/example-cp932.txt" | cmp -s - "$expected_dir/example-utf-8.txt" ||
+    fail "the UTF-8 and cp932 examples' results hold the same text"
   # The two sets hold the same text in two encodings.
   for f in header.txt main.txt data/notes.txt; do
     iconv -f CP932 -t UTF-8 "$source_dir/examples/cp932/$f" | cmp -s - "$source_dir/examples/utf-8/$f" ||
