@@ -8,8 +8,11 @@
 namespace morvane {
 
 // Raised by a write that would not leave room for the terminator in a working buffer. Caught only in
-// ExpandText.
-struct ExpansionOverflow {};
+// ExpandText. A field that does not fit names its tag and its size in bytes, for the caller's diagnostics.
+struct ExpansionOverflow {
+  const TagEntry* field = nullptr;
+  uint64_t bytes = 0;
+};
 
 // The scratch buffer of the running ExpandText (null when none runs) and its size in bytes.
 extern char* ScratchBuffer;
@@ -48,7 +51,7 @@ struct PassOutput {
   uint32_t Room() const { return static_cast<uint32_t>(limit - cursor); }
   // Makes sure `count` more bytes fit before the terminator's slot; raises ExpansionOverflow otherwise.
   void Reserve(uint64_t count) const {
-    if (count > Room()) throw ExpansionOverflow{};
+    if (count > Room()) throw ExpansionOverflow{nullptr, count};
   }
   void Put(char byte) {
     Reserve(1);
@@ -64,8 +67,9 @@ enum class TagOutcome : uint8_t { kDefinition, kReference, kMissing, kLiteralBra
 int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome = nullptr);
 
 // Reads a double-quoted value starting at `in` into dest (at most destSize bytes with its terminator) and
-// returns where scanning goes on.
-const char* ParseQuoted(const char* in, char* dest, uint32_t destSize);
+// returns where scanning goes on. `closed`, when given, tells whether a closing quote ended the value (false
+// also when no value was quoted).
+const char* ParseQuoted(const char* in, char* dest, uint32_t destSize, bool* closed = nullptr);
 
 // Writes one reference to `entry` shaped by `spec`.
 void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec);
@@ -75,6 +79,7 @@ struct PassStats {
   uint32_t count = 0;        // '[' handed to ProcessTag, literal brackets not counted
   uint32_t definitions = 0;  // definitions executed
   uint64_t read = 0;         // input bytes read (terminator not counted), and the bytes read again
+  const char* firstReference = nullptr;  // the '[' of the pass's first reference, in its input
 };
 
 // One pass from input into output (capacity bytes). Returns the pass count.
@@ -89,8 +94,81 @@ inline constexpr uint32_t kMaxPasses = 4096;
 inline constexpr uint64_t kMaxPassBytes = 32ull << 20;  // 32 passes over a full 1 MiB text
 inline constexpr uint64_t kMaxPassTags = 1ull << 20;
 
+// The bounds above as one expansion applies them.
+struct WorkBudget {
+  uint32_t passes = kMaxPasses;
+  uint64_t bytes = kMaxPassBytes;
+  uint64_t tags = kMaxPassTags;
+};
+
+// Test hook: later ExpandText calls apply `budget` instead. The fuzz harnesses take smaller bounds, so that
+// one input stays cheap under the sanitizers; the product never calls it.
+void SetWorkBudget(const WorkBudget& budget);
+
 // Expands source until no tag expression is left, then resolves escapes into destination (when given).
-// Returns 1 on success, 0 on overflow, out of memory, or an expansion that could never end.
+// Returns 1 on success, 0 on overflow, out of memory, or an expansion that could never end; then
+// LastExpansionFailure tells which.
 int ExpandText(char* destination, const char* source, uint32_t size);
+
+// Why the last ExpandText returned 0.
+enum class ExpansionFailure : uint8_t {
+  kNone,
+  kResultTooLarge,      // the text outgrew its working buffer
+  kFieldTooLarge,       // one reference's field (all its loops) does not fit: `tag` and `bytes` say which
+  kUnchangedPass,       // a pass changed nothing and defined nothing; `tag` names its first reference, if any
+  kTooManyPasses,       // more ordinary passes than the budget's
+  kTooMuchText,         // more bytes read over all passes than the budget's
+  kTooManyExpressions,  // more tag expressions over all passes than the budget's
+  kOutOfMemory,
+};
+
+struct ExpansionFailureRecord {
+  ExpansionFailure reason = ExpansionFailure::kNone;
+  char tag[kTagNameMax + 1] = {};
+  uint64_t bytes = 0;
+};
+
+const ExpansionFailureRecord& LastExpansionFailure();
+
+// What the language drops, ignores or only partly applies, for a caller that wants to tell the user. The
+// language itself reports nothing; an observer only listens.
+enum class ExpansionEvent : uint8_t {
+  kMissingTag,          // a reference to a tag that does not exist: dropped (`name`)
+  kUnknownWord,         // a word before '=' that is no keyword: ignored, its value read as words (`word`)
+  kWordWithoutValue,    // a word without '=': ignored (`word`)
+  kSpaceAroundEquals,   // a space before or after '=' (`word`: the keyword or word)
+  kUnquotedValue,       // a keyword's value that does not begin with '"': the empty value (`word`: keyword)
+  kNumber,              // a number that is not plain decimal (`word`: the value; `number`: what it reads as)
+  kBadChoice,           // an align or readonly value none of its words (`word`: the value)
+  kUnclosedQuote,       // a quoted value open to the end of the text
+  kUnclosedExpression,  // an expression without ']' before the end of the text
+  kLongName,            // a name of 32 bytes or more: the '[' stays as text
+  kTableFull,           // a new tag while the table is full: the '[' stays as text
+  kReadOnly,            // data or datafile on a read-only tag: ignored (`word`: the keyword)
+  kDatafileUnreadable,  // a datafile that could not be read (`word`: the path); LastFileError says why
+};
+
+struct ExpansionNotice {
+  ExpansionEvent event;
+  const char* expression;  // the expression's '[' in the pass's input
+  const char* at;          // the byte the notice is about, in the pass's input
+  uint32_t pass;           // 1 for the text itself; later passes read what earlier ones wrote
+  const char* name;        // the expression's tag name as read so far
+  const char* word;        // see the event; nullptr when it names none
+  uint32_t number;
+};
+
+// Called for every notice of the expansions that follow; one function and its context, no allocation.
+struct ExpansionObserver {
+  void (*notify)(void* context, const ExpansionNotice& notice) = nullptr;
+  void* context = nullptr;
+};
+
+// Installs `observer` (an empty one removes it). With none, the engine does no work for notices.
+void SetExpansionObserver(const ExpansionObserver& observer);
+
+// The observer and the running pass, as the engine's parts read them.
+extern ExpansionObserver gExpansionObserver;
+extern uint32_t gExpansionPass;
 
 }  // namespace morvane

@@ -14,11 +14,19 @@ namespace morvane {
 
 char* ScratchBuffer = nullptr;
 uint32_t ScratchBufferSize = 0;
+ExpansionObserver gExpansionObserver;
+uint32_t gExpansionPass = 0;
 
 namespace {
 
-// Raised when the passes could never end.
-struct RunawayExpansion {};
+WorkBudget gBudget;
+ExpansionFailureRecord gLastFailure;
+
+// Raised when the passes could never end, with the bound that ended them.
+struct RunawayExpansion {
+  ExpansionFailure reason;
+  const char* firstReference = nullptr;  // for an unchanged pass: its first reference, if any
+};
 
 constexpr uint64_t kEveryByte = 0x0101010101010101ull;
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
@@ -114,12 +122,16 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     if (c == '\0') break;
     if (c == '[') {
       TagOutcome outcome;
+      const char* const expression = in;
       ProcessTag(out, in, &outcome);
       // Literal brackets inside a long expression can read it again and again within one pass.
-      if (out.reread > kMaxPassBytes) throw RunawayExpansion{};
+      if (out.reread > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText};
       // A literal bracket changes nothing, so it does not keep the passes going.
       if (outcome != TagOutcome::kLiteralBracket) ++counts.count;
       if (outcome == TagOutcome::kDefinition) ++counts.definitions;
+      if (outcome == TagOutcome::kReference && counts.firstReference == nullptr) {
+        counts.firstReference = expression;
+      }
     } else if (c == '\\' && in[1] == '[') {
       if (!isFinal) out.Put('\\');
       out.Put('[');
@@ -152,6 +164,7 @@ const char* OrdinaryPasses(const char* source, char* out, char* other, uint32_t 
     *hasEscape = scan.escape;
     if (!scan.bracket) return in;
     PassStats stats;
+    gExpansionPass = passes;
     ExpandPass(out, size, in, 0, &stats);
     if (stats.count == 0) {
       // Only literal brackets, so the output equals the input; the final pass takes them again.
@@ -159,11 +172,14 @@ const char* OrdinaryPasses(const char* source, char* out, char* other, uint32_t 
       return in;
     }
     // Without a definition the table did not change, so an unchanged text would repeat forever.
-    if (stats.definitions == 0 && std::strcmp(out, in) == 0) throw RunawayExpansion{};
-    if (passes == kMaxPasses) throw RunawayExpansion{};
+    if (stats.definitions == 0 && std::strcmp(out, in) == 0) {
+      throw RunawayExpansion{ExpansionFailure::kUnchangedPass, stats.firstReference};
+    }
+    if (passes == gBudget.passes) throw RunawayExpansion{ExpansionFailure::kTooManyPasses};
     bytesRead += stats.read;
     tagsHandled += stats.count;
-    if (bytesRead > kMaxPassBytes || tagsHandled > kMaxPassTags) throw RunawayExpansion{};
+    if (bytesRead > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText};
+    if (tagsHandled > gBudget.tags) throw RunawayExpansion{ExpansionFailure::kTooManyExpressions};
     in = out;
     std::swap(out, other);
   }
@@ -183,13 +199,38 @@ void FinalPass(char* destination, const char* text, bool hasEscape, char* spare,
   }
 }
 
+// The name of the expression at `expression` (its '['), as the expression reads it: at most kTagNameMax
+// bytes up to a space, ']' or NUL.
+void NameAt(const char* expression, char (&name)[kTagNameMax + 1]) {
+  int length = 0;
+  if (expression != nullptr) {
+    for (const char* p = expression + 1; *p != ' ' && *p != ']' && *p != '\0' && length < kTagNameMax; ++p) {
+      name[length++] = *p;
+    }
+  }
+  name[length] = '\0';
+}
+
 }  // namespace
+
+void SetWorkBudget(const WorkBudget& budget) {
+  gBudget = budget;
+}
+
+void SetExpansionObserver(const ExpansionObserver& observer) {
+  gExpansionObserver = observer;
+}
+
+const ExpansionFailureRecord& LastExpansionFailure() {
+  return gLastFailure;
+}
 
 int ExpandText(char* destination, const char* source, uint32_t size) {
   std::unique_ptr<char[]> output;
   std::unique_ptr<char[]> input;
   std::unique_ptr<char[]> scratch;
   int succeeded = 0;
+  gLastFailure = ExpansionFailureRecord{};
   try {
     output.reset(new char[size]);
     input.reset(new char[size]);
@@ -206,10 +247,22 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     if (destination != nullptr)
       FinalPass(destination, text, hasEscape, text == source ? output.get() : nullptr, size);
     succeeded = 1;
-  } catch (const ExpansionOverflow&) {
-  } catch (const RunawayExpansion&) {
+  } catch (const ExpansionOverflow& overflow) {
+    gLastFailure.bytes = overflow.bytes;
+    if (overflow.field != nullptr) {
+      gLastFailure.reason = ExpansionFailure::kFieldTooLarge;
+      std::memcpy(gLastFailure.tag, overflow.field->name, sizeof gLastFailure.tag);
+    } else {
+      gLastFailure.reason = ExpansionFailure::kResultTooLarge;
+    }
+  } catch (const RunawayExpansion& runaway) {
+    gLastFailure.reason = runaway.reason;
+    // The working buffers, and so the pass's input, live until the function returns.
+    NameAt(runaway.firstReference, gLastFailure.tag);
   } catch (const std::bad_alloc&) {
+    gLastFailure.reason = ExpansionFailure::kOutOfMemory;
   }
+  gExpansionPass = 0;
   ScratchBuffer = nullptr;
   ScratchBufferSize = 0;
   return succeeded;

@@ -51,13 +51,15 @@ char* RepeatCopies(char* first, uint64_t width, uint32_t loop) {
 
 // Every copy must fit before the terminator's slot; a failure abandons the whole expansion, so checking
 // all copies at once is the same as checking each.
-void ReserveCopies(const PassOutput& out, uint64_t width, uint32_t loop) {
-  out.Reserve(width);  // at most the buffer's size from here on, so the product below cannot overflow
-  out.Reserve(width * loop);
+void ReserveCopies(const PassOutput& out, const TagEntry& entry, uint64_t width, uint32_t loop) {
+  // The size told is the whole field's, saturated where it does not fit 64 bits.
+  const uint64_t total = width > UINT64_MAX / loop ? UINT64_MAX : width * loop;
+  if (total > out.Room()) throw ExpansionOverflow{&entry, total};
 }
 
 // A field counted in bytes: every code page but utf-8.
-void WriteByteField(PassOutput& out, const char* value, uint32_t length, const FieldSpec& spec) {
+void WriteByteField(PassOutput& out, const TagEntry& entry, const char* value, uint32_t length,
+                    const FieldSpec& spec) {
   uint32_t width;
   uint32_t leftFill = 0;
   uint32_t offset = 0;  // first value byte copied
@@ -84,7 +86,7 @@ void WriteByteField(PassOutput& out, const char* value, uint32_t length, const F
     copied = length;
   }
   if (width == 0) return;
-  ReserveCopies(out, width, spec.loop);
+  ReserveCopies(out, entry, width, spec.loop);
 
   char* const first = out.cursor;
   const uint32_t rightFill = width - leftFill - copied;
@@ -132,7 +134,8 @@ class ColumnFill {
 // A field counted in display columns (code page utf-8). A cut keeps whole characters, so that the field
 // takes at most `max` columns; a two-column character that the cut takes half of becomes a space on the
 // field's side of the cut. A centred cut drops half of the surplus columns on the left, rounded down.
-void WriteColumnField(PassOutput& out, const char* value, uint32_t length, const FieldSpec& spec) {
+void WriteColumnField(PassOutput& out, const TagEntry& entry, const char* value, uint32_t length,
+                      const FieldSpec& spec) {
   // No character takes more columns than bytes: a value of at most `max` bytes needs no cut, and without a
   // `min` it needs no measuring at all.
   const uint32_t columns = (spec.min != 0 || length > spec.max) ? TextColumns(value, length) : 0;
@@ -172,7 +175,7 @@ void WriteColumnField(PassOutput& out, const char* value, uint32_t length, const
   const uint64_t width =
       filler.Bytes(leftFill) + leftSpace + (to - from) + rightSpace + filler.Bytes(rightFill);
   if (width == 0) return;
-  ReserveCopies(out, width, spec.loop);
+  ReserveCopies(out, entry, width, spec.loop);
 
   char* const first = out.cursor;
   char* p = filler.Write(first, leftFill);
@@ -199,9 +202,9 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
   const uint32_t length = entry.data != nullptr ? entry.length : 0;
   const char* value = entry.data != nullptr ? entry.data : "";
   if (ActiveCodePage() == kCodePageUtf8) {
-    WriteColumnField(out, value, length, spec);
+    WriteColumnField(out, entry, value, length, spec);
   } else {
-    WriteByteField(out, value, length, spec);
+    WriteByteField(out, entry, value, length, spec);
   }
 }
 

@@ -1,4 +1,5 @@
 // Reading one tag expression: its name, its attributes, and what it does to the table and the output.
+#include <cstdio>
 #include <cstring>
 
 #include "engine/expand.h"
@@ -31,25 +32,72 @@ struct Expression {
   TagEntry* tag = nullptr;
   bool definition = false;
   FieldSpec spec;
+  const char* start = nullptr;  // its '['
+  const char* name = "";
 };
 
-void ApplyValue(Expression& expression, Keyword keyword, const char* value, PassOutput& out) {
+bool Observed() {
+  return gExpansionObserver.notify != nullptr;
+}
+
+// Tells the observer, when there is one, what the language did with a part of the expression.
+void Notify(const Expression& expression, ExpansionEvent event, const char* at, const char* word = nullptr,
+            uint32_t number = 0) {
+  if (!Observed()) return;
+  const ExpansionNotice notice{event, expression.start, at, gExpansionPass, expression.name, word, number};
+  gExpansionObserver.notify(gExpansionObserver.context, notice);
+}
+
+// Whether a number's value reads as what it says: decimal digits without a leading 0 (but "0"), no sign, no
+// trailing bytes, at most 4294967295.
+bool PlainDecimal(const char* value) {
+  const size_t length = std::strlen(value);
+  if (length == 0 || length > 10 || (value[0] == '0' && length > 1)) return false;
+  for (size_t i = 0; i < length; ++i) {
+    if (value[i] < '0' || value[i] > '9') return false;
+  }
+  return length < 10 || std::strcmp(value, "4294967295") <= 0;
+}
+
+// A number's value, noticed when it does not read as plain decimal.
+uint32_t ReadNumber(const Expression& expression, const char* value, const char* at) {
+  const uint32_t number = ParseNumber(value);
+  if (Observed() && !PlainDecimal(value)) Notify(expression, ExpansionEvent::kNumber, at, value, number);
+  return number;
+}
+
+void NoticeChoice(const Expression& expression, bool known, const char* value, const char* at) {
+  if (!known) Notify(expression, ExpansionEvent::kBadChoice, at, value);
+}
+
+// `at` is where the value stands in the pass's input, for notices.
+void ApplyValue(Expression& expression, Keyword keyword, const char* value, const char* at, PassOutput& out) {
   FieldSpec& spec = expression.spec;
   TagEntry* tag = expression.tag;
   switch (keyword) {
     case Keyword::kData:
       // A read-only tag keeps its value; the expression is still a definition.
-      if (!tag->ReadOnly()) tag->SetData(value, static_cast<uint32_t>(std::strlen(value)));
+      if (!tag->ReadOnly()) {
+        tag->SetData(value, static_cast<uint32_t>(std::strlen(value)));
+      } else {
+        Notify(expression, ExpansionEvent::kReadOnly, at, "data");
+      }
       break;
     case Keyword::kDatafile:
       if (!tag->ReadOnly()) {
         const uint32_t limit = ScratchBufferSize < kTextBufferSize ? ScratchBufferSize : kTextBufferSize;
-        // The file replaces its own path in the scratch buffer.
+        // The file replaces its own path in the scratch buffer, so the path is kept for a notice.
+        char path[kPathBufferSize] = {};
+        if (Observed()) std::snprintf(path, sizeof path, "%s", value);
         if (ReadTextFile(value, ScratchBuffer, limit)) {
           const uint32_t length = static_cast<uint32_t>(std::strlen(ScratchBuffer));
           out.reread += length;
           tag->SetData(ScratchBuffer, length);
+        } else {
+          Notify(expression, ExpansionEvent::kDatafileUnreadable, at, path);
         }
+      } else {
+        Notify(expression, ExpansionEvent::kReadOnly, at, "datafile");
       }
       break;
     case Keyword::kReadonly:
@@ -57,18 +105,20 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, Pass
         tag->flags |= TAG_READONLY;
       } else if (KeywordEquals(value, "no")) {
         tag->flags &= ~TAG_READONLY;
+      } else {
+        NoticeChoice(expression, false, value, at);
       }
       break;
     case Keyword::kLoop:
-      spec.loop = ParseNumber(value);
+      spec.loop = ReadNumber(expression, value, at);
       break;
     case Keyword::kMin: {
-      const uint32_t v = ParseNumber(value);
+      const uint32_t v = ReadNumber(expression, value, at);
       spec.min = v <= spec.max ? v : spec.max;
       break;
     }
     case Keyword::kMax: {
-      const uint32_t v = ParseNumber(value);
+      const uint32_t v = ReadNumber(expression, value, at);
       spec.max = v >= spec.min ? v : spec.min;
       break;
     }
@@ -79,6 +129,8 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, Pass
         spec.align = Align::kCenter;
       } else if (KeywordEquals(value, "right")) {
         spec.align = Align::kRight;
+      } else {
+        NoticeChoice(expression, false, value, at);
       }
       break;
     case Keyword::kPadding:
@@ -91,7 +143,8 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, Pass
 
 }  // namespace
 
-const char* ParseQuoted(const char* in, char* dest, uint32_t destSize) {
+const char* ParseQuoted(const char* in, char* dest, uint32_t destSize, bool* closed) {
+  if (closed != nullptr) *closed = false;
   char* const destEnd = dest + destSize - 1;  // the terminator's slot
   auto append = [&](const char* bytes, int count) {
     if (count > destEnd - dest) throw ExpansionOverflow{};
@@ -108,6 +161,7 @@ const char* ParseQuoted(const char* in, char* dest, uint32_t destSize) {
     if (c == '\0') break;
     if (c == '"') {
       ++in;
+      if (closed != nullptr) *closed = true;
       break;
     }
     if (c == '\\' && in[1] == '"') {
@@ -126,29 +180,32 @@ const char* ParseQuoted(const char* in, char* dest, uint32_t destSize) {
 namespace {
 
 // Reads the name that follows the '[' at p: bytes up to a space, ']' or NUL. false, with p where the scan
-// stopped, when it runs to kTagNameMax + 1 bytes.
+// stopped and the first kTagNameMax bytes in `name`, when it runs to kTagNameMax + 1 bytes.
 bool ReadName(const char*& p, char (&name)[kTagNameMax + 1]) {
   int length = 0;
   while (*p != ' ' && *p != ']' && *p != '\0') {
-    if (length == kTagNameMax) return false;
+    if (length == kTagNameMax) {
+      name[length] = '\0';
+      return false;
+    }
     name[length++] = *p++;
   }
   name[length] = '\0';
   return true;
 }
 
-// Collects one word at the start of the scratch buffer, up to its '='. true, with p past the '=', when a
-// '=' ended it; false, with p on the space, ']' or NUL that did (the word is dropped).
+// Collects one word at the start of the scratch buffer, up to its '=', and terminates it. true, with p past
+// the '=', when a '=' ended it; false, with p on the space, ']' or NUL that did (the word is dropped).
 bool ReadWord(const char*& p, char* scratch, uint32_t scratchSize) {
   uint32_t length = 0;
   for (;;) {
     const char c = *p;
-    if (c == '=') {
+    if (c == '=' || c == ' ' || c == ']' || c == '\0') {
       scratch[length] = '\0';
+      if (c != '=') return false;
       ++p;
       return true;
     }
-    if (c == ' ' || c == ']' || c == '\0') return false;
     if (length + 1 >= scratchSize) throw ExpansionOverflow{};
     scratch[length++] = c;
     ++p;
@@ -167,24 +224,62 @@ bool MakeDefinedTag(Expression& expression, const char* name) {
   return true;
 }
 
+// Notices for a word that a space or the expression's end dropped: a space before '=' is told as such.
+// Returns whether the next word is the empty one that such a '=' begins, which is then not noticed again.
+bool NoticeDroppedWord(const Expression& expression, const char* word, const char* wordStart, const char* p) {
+  if (!Observed() || word[0] == '\0') return false;
+  const char* next = p;
+  while (*next == ' ') ++next;
+  if (*p == ' ' && *next == '=') {
+    Notify(expression, ExpansionEvent::kSpaceAroundEquals, wordStart, word);
+    return true;
+  }
+  Notify(expression, ExpansionEvent::kWordWithoutValue, wordStart, word);
+  return false;
+}
+
+// Notices for the value that follows a keyword's '=' at p, before it is read.
+void NoticeValue(const Expression& expression, const char* keyword, const char* p) {
+  if (!Observed() || *p == '"') return;
+  Notify(expression, *p == ' ' ? ExpansionEvent::kSpaceAroundEquals : ExpansionEvent::kUnquotedValue, p,
+         keyword);
+}
+
 // Reads the attributes from p up to the expression's end (one byte past its ']', or its NUL), each acting at
-// once. false, with p where it stopped, when a definition finds the table full.
-bool ReadAttributes(const char*& p, Expression& expression, const char* name, PassOutput& out) {
+// once. false, with p where it stopped, when a definition finds the table full. *closed tells whether a ']'
+// ended the expression.
+bool ReadAttributes(const char*& p, Expression& expression, const char* name, PassOutput& out, bool* closed) {
   char* const scratch = ScratchBuffer;
   const uint32_t scratchSize = ScratchBufferSize;
+  bool afterSpaceBeforeEquals = false;
+  *closed = false;
   while (*p != '\0') {
-    if (ReadWord(p, scratch, scratchSize)) {
+    const char* const wordStart = p;
+    if (!ReadWord(p, scratch, scratchSize)) {
+      afterSpaceBeforeEquals = NoticeDroppedWord(expression, scratch, wordStart, p);
+    } else {
       const Keyword keyword = MatchKeyword(scratch);
       // An unknown word has no value: scanning goes on right after its '='.
-      if (keyword != Keyword::kNone) {
+      if (keyword == Keyword::kNone) {
+        if (!(afterSpaceBeforeEquals && scratch[0] == '\0')) {
+          Notify(expression, ExpansionEvent::kUnknownWord, wordStart, scratch);
+        }
+      } else {
         if (IsDefining(keyword) && !MakeDefinedTag(expression, name)) return false;
-        p = ParseQuoted(p, scratch, scratchSize);
-        ApplyValue(expression, keyword, scratch, out);
+        const char* const valueStart = p;
+        NoticeValue(expression, kKeywords[static_cast<int>(keyword)], p);
+        bool quoteClosed = false;
+        p = ParseQuoted(p, scratch, scratchSize, &quoteClosed);
+        if (*valueStart == '"' && !quoteClosed)
+          Notify(expression, ExpansionEvent::kUnclosedQuote, valueStart);
+        ApplyValue(expression, keyword, scratch, valueStart, out);
       }
+      afterSpaceBeforeEquals = false;
     }
     while (*p == ' ') ++p;
     if (*p == ']') {
       ++p;
+      *closed = true;
       break;
     }
   }
@@ -202,7 +297,12 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     return 0;
   }
   const char* p = start + 1;
-  auto literalBracket = [&]() {
+  char name[kTagNameMax + 1];
+  Expression expression;
+  expression.start = start;
+  expression.name = name;
+  auto literalBracket = [&](ExpansionEvent event) {
+    Notify(expression, event, start);
     // The pass reads everything scanned here again, from the byte after the '['.
     out.reread += static_cast<uint64_t>(p - start - 1);
     out.Put('[');
@@ -211,15 +311,16 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     return 0;
   };
 
-  char name[kTagNameMax + 1];
-  if (!ReadName(p, name)) return literalBracket();
+  if (!ReadName(p, name)) return literalBracket(ExpansionEvent::kLongName);
   while (*p == ' ') ++p;
-  Expression expression;
   expression.tag = gTagTable.Find(name);
-  if (!ReadAttributes(p, expression, name, out)) return literalBracket();
+  bool closed = false;
+  if (!ReadAttributes(p, expression, name, out, &closed)) return literalBracket(ExpansionEvent::kTableFull);
+  if (!closed) Notify(expression, ExpansionEvent::kUnclosedExpression, start);
   in = p;
 
   if (expression.tag == nullptr) {
+    Notify(expression, ExpansionEvent::kMissingTag, start, name);
     result = TagOutcome::kMissing;
     return 0;
   }

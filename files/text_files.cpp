@@ -12,6 +12,14 @@ char ModuleDirectory[kPathBufferSize] = {};
 
 namespace {
 
+FileError gLastFileError = FileError::kNone;
+int gLastSystemError = 0;
+
+int Failed(FileError error) {
+  SetFileError(error);
+  return 0;
+}
+
 // False while BaseDirectory could not hold the directory it was given: every join against it then fails
 // instead of resolving against the wrong folder.
 bool gBaseDirectoryValid = true;
@@ -57,23 +65,42 @@ int ResolvePath(const char* path, char formed[kPathBufferSize]) {
   return 1;
 }
 
+void SetFileError(FileError error, int systemError) {
+  gLastFileError = error;
+  gLastSystemError = systemError;
+}
+
+FileError LastFileError() {
+  return gLastFileError;
+}
+
+int LastSystemError() {
+  return gLastSystemError;
+}
+
 int ReadTextFile(const char* path, char* buffer, uint32_t limit) {
+  SetFileError(FileError::kNone);
   // The path is taken in full before the buffer, which may hold it, is written.
   char formed[kPathBufferSize];
-  if (!ResolvePath(path, formed) || formed[0] == '\0' || limit == 0) return 0;
+  if (!ResolvePath(path, formed)) return Failed(FileError::kPathTooLong);
+  if (formed[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
   return ReadResolvedFile(formed, buffer, limit);
 }
 
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
-  if (path[0] == '\0' || std::strlen(path) >= kPathBufferSize || limit == 0) return 0;
+  SetFileError(FileError::kNone);
+  if (std::strlen(path) >= kPathBufferSize) return Failed(FileError::kPathTooLong);
+  if (path[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
   return ReadResolvedFile(path, buffer, limit);
 }
 
 int WriteTextFile(const char* path, const char* text) {
+  SetFileError(FileError::kNone);
   char formed[kPathBufferSize];
-  if (!ResolvePath(path, formed) || formed[0] == '\0') return 0;
+  if (!ResolvePath(path, formed)) return Failed(FileError::kPathTooLong);
+  if (formed[0] == '\0') return Failed(FileError::kMissing);
   const size_t length = std::strlen(text);
-  if (length >= 0xFFFFFFFFu) return 0;
+  if (length >= 0xFFFFFFFFu) return Failed(FileError::kTooLarge);
   return WriteResolvedFile(formed, text, static_cast<uint32_t>(length));
 }
 

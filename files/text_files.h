@@ -28,6 +28,25 @@ int WriteTextFile(const char* path, const char* text);
 // working directory or absolute), never joined to BaseDirectory. Otherwise as ReadTextFile.
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 
+// Why the last ReadTextFile, ReadNamedFile or WriteTextFile failed; kNone after one that succeeded.
+enum class FileError : uint8_t {
+  kNone,
+  kMissing,          // no such file (reading), or no such folder (writing)
+  kFolder,           // the path names a folder
+  kNotRegular,       // a device, a pipe or another special file
+  kTooLarge,         // reading: the limit's size or more; writing: beyond what the system lets the file hold
+  kNoAccess,         // permission denied
+  kReadOnly,         // writing: the file, or the file system, is read-only
+  kPathTooLong,      // the path, once formed, does not fit a path buffer or the system's limit
+  kPathNotNameable,  // the path has no form in the file system's encoding
+  kShortRead,        // fewer bytes arrived than the file holds
+  kNoSpace,          // writing: the disk or the quota is full
+  kOther,            // anything else: LastSystemError has the system's code
+};
+FileError LastFileError();
+// The system's error code (errno, or GetLastError on Windows) behind a kOther.
+int LastSystemError();
+
 // Removes the temporary file of a write under way, if it has one; safe inside a signal handler, so that a
 // write interrupted by SIGINT or SIGTERM leaves nothing behind.
 void RemoveUnfinishedWrite();

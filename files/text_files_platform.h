@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "files/text_files.h"
+
 namespace morvane {
 
 // Reads the file at `formed`, a resolved path in the active code page, as ReadTextFile describes.
@@ -12,6 +14,9 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 // The running executable's full path in the active code page; 0 when it cannot be told.
 int ReadModuleFileName(char* buffer, uint32_t size);
+// Records why a read or write failed, for LastFileError; the portable half clears it for every call.
+void SetFileError(FileError error, int systemError = 0);
+
 // Length of a drive prefix ("X:") that begins `path` on platforms with drive letters, else 0.
 size_t DrivePrefixLength(const char* path);
 

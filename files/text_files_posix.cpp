@@ -28,13 +28,50 @@ bool NeedsConversion() {
   return !(CodePageFromName(LocaleCharset(), &localeCodePage) && localeCodePage == ActiveCodePage());
 }
 
+// What an errno from the file system means to the user.
+FileError FromErrno(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return FileError::kMissing;
+    case EISDIR:
+      return FileError::kFolder;
+    case EACCES:
+    case EPERM:
+      return FileError::kNoAccess;
+    case EROFS:
+      return FileError::kReadOnly;
+    case ENAMETOOLONG:
+      return FileError::kPathTooLong;
+    case ENOSPC:
+    case EDQUOT:
+      return FileError::kNoSpace;
+    case EFBIG:
+      return FileError::kTooLarge;
+    default:
+      return FileError::kOther;
+  }
+}
+
+// Records the errno of the step that just failed; returns 0, the failed step's result.
+int RecordErrno() {
+  const int error = errno;
+  SetFileError(FromErrno(error), error);
+  return 0;
+}
+
+int Fail(FileError error) {
+  SetFileError(error);
+  return 0;
+}
+
 // The path to hand to the system for a resolved path in the active code page. Separators become '/' while
 // the path is still in the active code page, stepping by its characters, so a second byte 0x5C (the 表 of
 // code page 932) stays what it is whether or not the path is then converted.
 int NativePath(const char* formed, char native[kNativePathSize]) {
   char slashed[kNativePathSize];
   const size_t length = std::strlen(formed);
-  if (length >= kNativePathSize) return 0;
+  if (length >= kNativePathSize) return Fail(FileError::kPathTooLong);
   for (size_t i = 0; i < length;) {
     const size_t step = static_cast<size_t>(CharLength(formed + i));
     slashed[i] = formed[i] == '\\' ? '/' : formed[i];
@@ -42,8 +79,10 @@ int NativePath(const char* formed, char native[kNativePathSize]) {
     i += step;
   }
   slashed[length] = '\0';
-  if (NeedsConversion())
-    return ConvertText(ActiveCodePageCharset(), LocaleCharset(), slashed, native, kNativePathSize);
+  if (NeedsConversion()) {
+    if (ConvertText(ActiveCodePageCharset(), LocaleCharset(), slashed, native, kNativePathSize)) return 1;
+    return Fail(FileError::kPathNotNameable);
+  }
   std::memcpy(native, slashed, length + 1);
   return 1;
 }
@@ -86,7 +125,7 @@ int TemporaryTemplate(const char* target, char temporary[kNativePathSize]) {
 bool WriteContent(int fd, mode_t mode, const char* text, uint32_t length) {
   // Temporary files are created for their owner alone; the result takes the old file's mode, or the usual
   // one.
-  return fchmod(fd, mode) == 0 && WriteAll(fd, text, length) && fsync(fd) == 0;
+  return (fchmod(fd, mode) == 0 && WriteAll(fd, text, length) && fsync(fd) == 0) || RecordErrno();
 }
 
 constexpr int kUnavailable = -1;
@@ -96,18 +135,18 @@ constexpr int kUnavailable = -1;
 int LinkOver(const char* self, const char* target) {
   char temporary[kNativePathSize];
   // mkstemp finds a free name; its empty file gives way to the complete one.
-  if (!TemporaryTemplate(target, temporary)) return 0;
+  if (!TemporaryTemplate(target, temporary)) return Fail(FileError::kPathTooLong);
   const int reserved = mkstemp(temporary);
-  if (reserved < 0) return 0;
+  if (reserved < 0) return RecordErrno();
   close(reserved);
   RememberUnfinished(temporary);
   unlink(temporary);
   int result = 1;
   if (linkat(AT_FDCWD, self, AT_FDCWD, temporary, AT_SYMLINK_FOLLOW) != 0) {
-    result = errno == EEXIST ? 0 : kUnavailable;
+    result = errno == EEXIST ? RecordErrno() : kUnavailable;
   } else if (rename(temporary, target) != 0) {
+    result = RecordErrno();
     unlink(temporary);
-    result = 0;
   }
   ForgetUnfinished();
   return result;
@@ -143,7 +182,7 @@ int WriteUnnamed(const char* target, bool exists, mode_t mode, const char* text,
   } else {
     result = LinkOver(self, target);
   }
-  if (close(fd) != 0 && result == 1) result = 0;
+  if (close(fd) != 0 && result == 1) result = RecordErrno();
   return result;
 #else
   (void)target, (void)exists, (void)mode, (void)text, (void)length;
@@ -154,13 +193,13 @@ int WriteUnnamed(const char* target, bool exists, mode_t mode, const char* text,
 // A named temporary beside the target, renamed over it once complete.
 int WriteThroughTemporary(const char* target, mode_t mode, const char* text, uint32_t length) {
   char temporary[kNativePathSize];
-  if (!TemporaryTemplate(target, temporary)) return 0;
+  if (!TemporaryTemplate(target, temporary)) return Fail(FileError::kPathTooLong);
   const int fd = mkstemp(temporary);
-  if (fd < 0) return 0;
+  if (fd < 0) return RecordErrno();
   RememberUnfinished(temporary);
   bool ok = WriteContent(fd, mode, text, length);
-  ok = close(fd) == 0 && ok;
-  ok = ok && rename(temporary, target) == 0;
+  ok = (close(fd) == 0 || RecordErrno()) && ok;
+  ok = ok && (rename(temporary, target) == 0 || RecordErrno());
   if (!ok) unlink(temporary);
   ForgetUnfinished();
   return ok ? 1 : 0;
@@ -177,24 +216,37 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   if (!NativePath(formed, native)) return 0;
   // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
   const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return 0;
+  if (fd < 0) return RecordErrno();
   struct stat info;
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<unsigned long long>(info.st_size) >= limit) {
+  if (fstat(fd, &info) != 0) {
+    RecordErrno();
     close(fd);
     return 0;
+  }
+  FileError refusal = FileError::kNone;
+  if (!S_ISREG(info.st_mode)) {
+    refusal = S_ISDIR(info.st_mode) ? FileError::kFolder : FileError::kNotRegular;
+  } else if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) >= limit) {
+    refusal = FileError::kTooLarge;
+  }
+  if (refusal != FileError::kNone) {
+    close(fd);
+    return Fail(refusal);
   }
   const size_t size = static_cast<size_t>(info.st_size);
   size_t total = 0;
   while (total < size) {
     const ssize_t got = read(fd, buffer + total, size - total);
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0) RecordErrno();
     if (got <= 0) break;
     total += static_cast<size_t>(got);
   }
   buffer[size] = '\0';
   close(fd);
-  return total == size ? 1 : 0;
+  if (total == size) return 1;
+  if (LastFileError() == FileError::kNone) SetFileError(FileError::kShortRead);
+  return 0;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
@@ -205,14 +257,17 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
   struct stat info;
   if (lstat(target, &info) == 0 && S_ISLNK(info.st_mode)) {
     char resolved[kNativePathSize];
-    if (realpath(target, resolved) == nullptr) return 0;
+    if (realpath(target, resolved) == nullptr) return RecordErrno();
     std::memcpy(target, resolved, std::strlen(resolved) + 1);
   }
   // A file without its owner's write bit is read-only for everyone, root included (access() would let root
   // through), as on Windows; one the user may not write is refused too.
   const bool exists = stat(target, &info) == 0;
-  if (exists && (!S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR) == 0 || access(target, W_OK) != 0)) {
-    return 0;
+  if (exists) {
+    if (S_ISDIR(info.st_mode)) return Fail(FileError::kFolder);
+    if (!S_ISREG(info.st_mode)) return Fail(FileError::kNotRegular);
+    if ((info.st_mode & S_IWUSR) == 0) return Fail(FileError::kReadOnly);
+    if (access(target, W_OK) != 0) return RecordErrno();
   }
 
   mode_t mode;

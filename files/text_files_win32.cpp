@@ -12,6 +12,41 @@ namespace morvane {
 
 namespace {
 
+// What a system error from the file system means to the user.
+FileError FromSystemError(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FileError::kMissing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileError::kNoAccess;
+    case ERROR_WRITE_PROTECT:
+      return FileError::kReadOnly;
+    case ERROR_FILENAME_EXCED_RANGE:
+      return FileError::kPathTooLong;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileError::kNoSpace;
+    default:
+      return FileError::kOther;
+  }
+}
+
+// Records the system error of the step that just failed; returns 0, the failed step's result.
+int RecordSystemError() {
+  const DWORD error = GetLastError();
+  SetFileError(FromSystemError(error), static_cast<int>(error));
+  return 0;
+}
+
+int Fail(FileError error) {
+  SetFileError(error);
+  return 0;
+}
+
 // Closes a handle on every path out of a function.
 class HandleCloser {
  public:
@@ -68,8 +103,8 @@ volatile LONG gUnfinishedNamed = 0;
 
 int WriteAll(HANDLE file, const char* text, uint32_t length) {
   DWORD written = 0;
-  if (!WriteFile(file, text, length, &written, nullptr) || written != length) return 0;
-  return FlushFileBuffers(file) ? 1 : 0;
+  if (!WriteFile(file, text, length, &written, nullptr) || written != length) return RecordSystemError();
+  return FlushFileBuffers(file) ? 1 : RecordSystemError();
 }
 
 }  // namespace
@@ -81,33 +116,43 @@ size_t DrivePrefixLength(const char* path) {
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) {
+    // A folder cannot be opened as a file: say so rather than "access denied".
+    const DWORD attributes = GetFileAttributesA(formed);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Fail(FileError::kFolder);
+    }
+    return RecordSystemError();
+  }
   HandleCloser closer(file);
   // Only files on disk: no consoles, pipes, devices or folders.
-  if (GetFileType(file) != FILE_TYPE_DISK) return 0;
+  if (GetFileType(file) != FILE_TYPE_DISK) return Fail(FileError::kNotRegular);
   BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information)) return 0;
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return 0;
+  if (!GetFileInformationByHandle(file, &information)) return RecordSystemError();
+  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fail(FileError::kFolder);
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return 0;
-  if (static_cast<unsigned long long>(size.QuadPart) >= limit) return 0;
+  if (!GetFileSizeEx(file, &size) || size.QuadPart < 0) return RecordSystemError();
+  if (static_cast<unsigned long long>(size.QuadPart) >= limit) return Fail(FileError::kTooLarge);
   const DWORD wanted = static_cast<DWORD>(size.QuadPart);
   DWORD read = 0;
   const BOOL ok = ReadFile(file, buffer, wanted, &read, nullptr);
+  if (!ok) RecordSystemError();
   buffer[wanted] = '\0';
-  return (ok && read == wanted) ? 1 : 0;
+  if (ok && read == wanted) return 1;
+  if (ok) SetFileError(FileError::kShortRead);
+  return 0;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
   // What could not be opened for writing is not replaced either: a read-only file or a folder.
   const DWORD attributes = GetFileAttributesA(formed);
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-    return 0;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fail(FileError::kFolder);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return Fail(FileError::kReadOnly);
   }
   char temporary[kPathBufferSize];
   HANDLE file = CreateSibling(formed, temporary);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  if (file == INVALID_HANDLE_VALUE) return RecordSystemError();
   std::memcpy(gUnfinished, temporary, sizeof gUnfinished);
   gUnfinishedNamed = 1;
   HandleCloser closer(file);
@@ -115,6 +160,7 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
   closer.Close();
   int result = 1;
   if (!written || !MoveFileExA(temporary, formed, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (written) RecordSystemError();
     DeleteFileA(temporary);
     result = 0;
   }

@@ -41,7 +41,9 @@ TEST_F(Win32CliTest, ArgumentsReachTheActiveCodePage) {
     ASSERT_TRUE(SetActiveCodePage(c.codePage));
     std::string converted;
     EXPECT_EQ(ArgumentToCodePage(c.argument.c_str(), &converted), c.ok) << c.codePage << " " << c.converted;
-    if (c.ok) EXPECT_EQ(converted, c.converted) << c.codePage;
+    if (c.ok) {
+      EXPECT_EQ(converted, c.converted) << c.codePage;
+    }
   }
 }
 
