@@ -19,7 +19,8 @@
 # WORDS: NAME=VALUE words are set in the environment (TZ, SOURCE_DATE_EPOCH); the other words are the
 # OPTIONS of the default command. When they hold `--codepage 932` (or 936, 949, 950), every file is
 # converted from UTF-8 into that code page before the run, and standard output and the files compared
-# afterwards are converted back; `encoding=932` asks for the same without passing the option.
+# afterwards are converted back; `encoding=932` asks for the same without passing the option. Everything runs
+# in the C.UTF-8 locale, so an example without --codepage runs in code page utf-8, unconverted.
 # In docs/ (and in files given by name) every fenced block belongs to an example, unless the line before it
 # is `<!-- no example -->`; the README's other blocks are commands and listings, and are not checked.
 # A problem is reported as FILE:LINE with the line of the example's marker, and fails the run.
