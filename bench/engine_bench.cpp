@@ -152,7 +152,7 @@ void RunWholeFiles(benchmark::State& state, const std::string& name, const Workl
   }
   std::unique_ptr<char[]> outputBuffer(new char[kTextBufferSize]);
   OutputBuffer = outputBuffer.get();
-  const ReportError report = [&state](const char* message) { state.SkipWithError(message); };
+  const ReportError report = [&state](const ToolMessage& message) { state.SkipWithError(message.text); };
   for (auto _ : state) {
     if (!UpdateRun(header.c_str(), main.c_str(), report).completed) break;
     benchmark::DoNotOptimize(outputBuffer.get());

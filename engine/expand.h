@@ -12,6 +12,7 @@ namespace morvane {
 struct ExpansionOverflow {
   const TagEntry* field = nullptr;
   uint64_t bytes = 0;
+  bool fieldAlone = false;  // the field by itself is larger than the whole buffer
 };
 
 // The scratch buffer of the running ExpandText (null when none runs) and its size in bytes.
@@ -47,6 +48,9 @@ struct PassOutput {
   // Bytes read besides the pass's own input: text after a literal bracket, which the pass reads again, and
   // files named by datafile. Counted against the work of one expansion.
   uint64_t reread = 0;
+  // The start of the pass output, when known: a field larger than the whole buffer is told apart from a
+  // result that outgrows it.
+  const char* start = nullptr;
 
   uint32_t Room() const { return static_cast<uint32_t>(limit - cursor); }
   // Makes sure `count` more bytes fit before the terminator's slot; raises ExpansionOverflow otherwise.
@@ -113,8 +117,8 @@ int ExpandText(char* destination, const char* source, uint32_t size);
 // Why the last ExpandText returned 0.
 enum class ExpansionFailure : uint8_t {
   kNone,
-  kResultTooLarge,      // the text outgrew its working buffer
-  kFieldTooLarge,       // one reference's field (all its loops) does not fit: `tag` and `bytes` say which
+  kResultTooLarge,      // the text outgrew its working buffer (`tag`: the field being written, if one was)
+  kFieldTooLarge,       // one reference's field (all its loops) is larger than a whole buffer: `tag`, `bytes`
   kUnchangedPass,       // a pass changed nothing and defined nothing; `tag` names its first reference, if any
   kTooManyPasses,       // more ordinary passes than the budget's
   kTooMuchText,         // more bytes read over all passes than the budget's
@@ -136,15 +140,16 @@ enum class ExpansionEvent : uint8_t {
   kMissingTag,          // a reference to a tag that does not exist: dropped (`name`)
   kUnknownWord,         // a word before '=' that is no keyword: ignored, its value read as words (`word`)
   kWordWithoutValue,    // a word without '=': ignored (`word`)
-  kSpaceAroundEquals,   // a space before or after '=' (`word`: the keyword or word)
-  kUnquotedValue,       // a keyword's value that does not begin with '"': the empty value (`word`: keyword)
+  kSpaceBeforeEquals,   // a space between a word and '=': the word is dropped (`word`)
+  kSpaceAfterEquals,    // a space after a keyword's '=': the value is empty (`keyword`)
+  kUnquotedValue,       // a keyword's value that does not begin with '"': the empty value (`keyword`)
   kNumber,              // a number that is not plain decimal (`word`: the value; `number`: what it reads as)
   kBadChoice,           // an align or readonly value none of its words (`word`: the value)
   kUnclosedQuote,       // a quoted value open to the end of the text
   kUnclosedExpression,  // an expression without ']' before the end of the text
   kLongName,            // a name of 32 bytes or more: the '[' stays as text
   kTableFull,           // a new tag while the table is full: the '[' stays as text
-  kReadOnly,            // data or datafile on a read-only tag: ignored (`word`: the keyword)
+  kReadOnly,            // data or datafile on a read-only tag: ignored (`keyword`)
   kDatafileUnreadable,  // a datafile that could not be read (`word`: the path); LastFileError says why
 };
 
@@ -156,6 +161,7 @@ struct ExpansionNotice {
   const char* name;        // the expression's tag name as read so far
   const char* word;        // see the event; nullptr when it names none
   uint32_t number;
+  const char* keyword;  // the keyword whose value the notice is about, or nullptr
 };
 
 // Called for every notice of the expansions that follow; one function and its context, no allocation.

@@ -105,7 +105,7 @@ TextScan ScanText(const char* text) {
 
 uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal, PassStats* stats) {
   PassStats counts;
-  PassOutput out{output, output + capacity - 1};
+  PassOutput out{output, output + capacity - 1, 0, output};
   // The input never changes during a pass, so its terminator stays where it is.
   const char* const end = input + std::strlen(input);
   const char* in = input;
@@ -249,12 +249,10 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     succeeded = 1;
   } catch (const ExpansionOverflow& overflow) {
     gLastFailure.bytes = overflow.bytes;
-    if (overflow.field != nullptr) {
-      gLastFailure.reason = ExpansionFailure::kFieldTooLarge;
+    gLastFailure.reason =
+        overflow.fieldAlone ? ExpansionFailure::kFieldTooLarge : ExpansionFailure::kResultTooLarge;
+    if (overflow.field != nullptr)
       std::memcpy(gLastFailure.tag, overflow.field->name, sizeof gLastFailure.tag);
-    } else {
-      gLastFailure.reason = ExpansionFailure::kResultTooLarge;
-    }
   } catch (const RunawayExpansion& runaway) {
     gLastFailure.reason = runaway.reason;
     // The working buffers, and so the pass's input, live until the function returns.

@@ -54,7 +54,10 @@ char* RepeatCopies(char* first, uint64_t width, uint32_t loop) {
 void ReserveCopies(const PassOutput& out, const TagEntry& entry, uint64_t width, uint32_t loop) {
   // The size told is the whole field's, saturated where it does not fit 64 bits.
   const uint64_t total = width > UINT64_MAX / loop ? UINT64_MAX : width * loop;
-  if (total > out.Room()) throw ExpansionOverflow{&entry, total};
+  if (total > out.Room()) {
+    const bool alone = out.start != nullptr && total > static_cast<uint64_t>(out.limit - out.start);
+    throw ExpansionOverflow{&entry, total, alone};
+  }
 }
 
 // A field counted in bytes: every code page but utf-8.

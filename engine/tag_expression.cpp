@@ -42,9 +42,10 @@ bool Observed() {
 
 // Tells the observer, when there is one, what the language did with a part of the expression.
 void Notify(const Expression& expression, ExpansionEvent event, const char* at, const char* word = nullptr,
-            uint32_t number = 0) {
+            const char* keyword = nullptr, uint32_t number = 0) {
   if (!Observed()) return;
-  const ExpansionNotice notice{event, expression.start, at, gExpansionPass, expression.name, word, number};
+  const ExpansionNotice notice{event, expression.start, at,     gExpansionPass, expression.name,
+                               word,  number,           keyword};
   gExpansionObserver.notify(gExpansionObserver.context, notice);
 }
 
@@ -60,14 +61,11 @@ bool PlainDecimal(const char* value) {
 }
 
 // A number's value, noticed when it does not read as plain decimal.
-uint32_t ReadNumber(const Expression& expression, const char* value, const char* at) {
+uint32_t ReadNumber(const Expression& expression, const char* keyword, const char* value, const char* at) {
   const uint32_t number = ParseNumber(value);
-  if (Observed() && !PlainDecimal(value)) Notify(expression, ExpansionEvent::kNumber, at, value, number);
+  if (Observed() && !PlainDecimal(value))
+    Notify(expression, ExpansionEvent::kNumber, at, value, keyword, number);
   return number;
-}
-
-void NoticeChoice(const Expression& expression, bool known, const char* value, const char* at) {
-  if (!known) Notify(expression, ExpansionEvent::kBadChoice, at, value);
 }
 
 // `at` is where the value stands in the pass's input, for notices.
@@ -80,7 +78,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       if (!tag->ReadOnly()) {
         tag->SetData(value, static_cast<uint32_t>(std::strlen(value)));
       } else {
-        Notify(expression, ExpansionEvent::kReadOnly, at, "data");
+        Notify(expression, ExpansionEvent::kReadOnly, at, nullptr, "data");
       }
       break;
     case Keyword::kDatafile:
@@ -97,7 +95,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
           Notify(expression, ExpansionEvent::kDatafileUnreadable, at, path);
         }
       } else {
-        Notify(expression, ExpansionEvent::kReadOnly, at, "datafile");
+        Notify(expression, ExpansionEvent::kReadOnly, at, nullptr, "datafile");
       }
       break;
     case Keyword::kReadonly:
@@ -106,19 +104,19 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       } else if (KeywordEquals(value, "no")) {
         tag->flags &= ~TAG_READONLY;
       } else {
-        NoticeChoice(expression, false, value, at);
+        Notify(expression, ExpansionEvent::kBadChoice, at, value, "readonly");
       }
       break;
     case Keyword::kLoop:
-      spec.loop = ReadNumber(expression, value, at);
+      spec.loop = ReadNumber(expression, "loop", value, at);
       break;
     case Keyword::kMin: {
-      const uint32_t v = ReadNumber(expression, value, at);
+      const uint32_t v = ReadNumber(expression, "min", value, at);
       spec.min = v <= spec.max ? v : spec.max;
       break;
     }
     case Keyword::kMax: {
-      const uint32_t v = ReadNumber(expression, value, at);
+      const uint32_t v = ReadNumber(expression, "max", value, at);
       spec.max = v >= spec.min ? v : spec.min;
       break;
     }
@@ -130,7 +128,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       } else if (KeywordEquals(value, "right")) {
         spec.align = Align::kRight;
       } else {
-        NoticeChoice(expression, false, value, at);
+        Notify(expression, ExpansionEvent::kBadChoice, at, value, "align");
       }
       break;
     case Keyword::kPadding:
@@ -225,13 +223,13 @@ bool MakeDefinedTag(Expression& expression, const char* name) {
 }
 
 // Notices for a word that a space or the expression's end dropped: a space before '=' is told as such.
-// Returns whether the next word is the empty one that such a '=' begins, which is then not noticed again.
+// Returns whether the words that follow (the '=' and its value) belong to that notice.
 bool NoticeDroppedWord(const Expression& expression, const char* word, const char* wordStart, const char* p) {
   if (!Observed() || word[0] == '\0') return false;
   const char* next = p;
   while (*next == ' ') ++next;
   if (*p == ' ' && *next == '=') {
-    Notify(expression, ExpansionEvent::kSpaceAroundEquals, wordStart, word);
+    Notify(expression, ExpansionEvent::kSpaceBeforeEquals, wordStart, word);
     return true;
   }
   Notify(expression, ExpansionEvent::kWordWithoutValue, wordStart, word);
@@ -241,8 +239,8 @@ bool NoticeDroppedWord(const Expression& expression, const char* word, const cha
 // Notices for the value that follows a keyword's '=' at p, before it is read.
 void NoticeValue(const Expression& expression, const char* keyword, const char* p) {
   if (!Observed() || *p == '"') return;
-  Notify(expression, *p == ' ' ? ExpansionEvent::kSpaceAroundEquals : ExpansionEvent::kUnquotedValue, p,
-         keyword);
+  Notify(expression, *p == ' ' ? ExpansionEvent::kSpaceAfterEquals : ExpansionEvent::kUnquotedValue, p,
+         nullptr, keyword);
 }
 
 // Reads the attributes from p up to the expression's end (one byte past its ']', or its NUL), each acting at
@@ -251,30 +249,31 @@ void NoticeValue(const Expression& expression, const char* keyword, const char* 
 bool ReadAttributes(const char*& p, Expression& expression, const char* name, PassOutput& out, bool* closed) {
   char* const scratch = ScratchBuffer;
   const uint32_t scratchSize = ScratchBufferSize;
-  bool afterSpaceBeforeEquals = false;
+  // Set while the words read are the remains of a value already noticed (after a word that is no keyword,
+  // an unquoted value, a space before '='), which are not noticed once more.
+  bool quiet = false;
   *closed = false;
   while (*p != '\0') {
     const char* const wordStart = p;
     if (!ReadWord(p, scratch, scratchSize)) {
-      afterSpaceBeforeEquals = NoticeDroppedWord(expression, scratch, wordStart, p);
+      if (!quiet) quiet = NoticeDroppedWord(expression, scratch, wordStart, p);
     } else {
       const Keyword keyword = MatchKeyword(scratch);
       // An unknown word has no value: scanning goes on right after its '='.
       if (keyword == Keyword::kNone) {
-        if (!(afterSpaceBeforeEquals && scratch[0] == '\0')) {
-          Notify(expression, ExpansionEvent::kUnknownWord, wordStart, scratch);
-        }
+        if (!quiet) Notify(expression, ExpansionEvent::kUnknownWord, wordStart, scratch);
+        quiet = true;
       } else {
         if (IsDefining(keyword) && !MakeDefinedTag(expression, name)) return false;
         const char* const valueStart = p;
         NoticeValue(expression, kKeywords[static_cast<int>(keyword)], p);
+        quiet = *valueStart != '"';
         bool quoteClosed = false;
         p = ParseQuoted(p, scratch, scratchSize, &quoteClosed);
         if (*valueStart == '"' && !quoteClosed)
           Notify(expression, ExpansionEvent::kUnclosedQuote, valueStart);
         ApplyValue(expression, keyword, scratch, valueStart, out);
       }
-      afterSpaceBeforeEquals = false;
     }
     while (*p == ' ') ++p;
     if (*p == ']') {

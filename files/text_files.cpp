@@ -12,6 +12,8 @@ char ModuleDirectory[kPathBufferSize] = {};
 
 namespace {
 
+ReadRecorder gReadRecorder = nullptr;
+void* gReadRecorderContext = nullptr;
 FileError gLastFileError = FileError::kNone;
 int gLastSystemError = 0;
 
@@ -92,6 +94,22 @@ int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
   if (std::strlen(path) >= kPathBufferSize) return Failed(FileError::kPathTooLong);
   if (path[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
   return ReadResolvedFile(path, buffer, limit);
+}
+
+int ReadNamedStream(const char* path, char* buffer, uint32_t limit) {
+  SetFileError(FileError::kNone);
+  if (std::strlen(path) >= kPathBufferSize) return Failed(FileError::kPathTooLong);
+  if (path[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
+  return ReadResolvedStream(path, buffer, limit);
+}
+
+void SetReadRecorder(ReadRecorder recorder, void* context) {
+  gReadRecorder = recorder;
+  gReadRecorderContext = context;
+}
+
+void RecordRead(const char* fileName) {
+  if (gReadRecorder != nullptr) gReadRecorder(gReadRecorderContext, fileName);
 }
 
 int WriteTextFile(const char* path, const char* text) {

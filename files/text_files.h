@@ -28,7 +28,18 @@ int WriteTextFile(const char* path, const char* text);
 // working directory or absolute), never joined to BaseDirectory. Otherwise as ReadTextFile.
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 
-// Why the last ReadTextFile, ReadNamedFile or WriteTextFile failed; kNone after one that succeeded.
+// Reads a file named on the command line: as ReadNamedFile, but "-" is standard input, and a pipe, a FIFO or
+// a character device is read to its end, as cat would (the limit still holds). The windows' boxes and
+// datafile never open such files, so a template or a typed path cannot make them wait on one.
+int ReadNamedStream(const char* path, char* buffer, uint32_t limit);
+
+// Called with the name of every file a read opens or tries to open (in the file system's form, once it
+// could be formed), for a list of what a run depends on; standard input is no file. Null: nobody listens.
+using ReadRecorder = void (*)(void* context, const char* fileName);
+void SetReadRecorder(ReadRecorder recorder, void* context);
+
+// Why the last ReadTextFile, ReadNamedFile, ReadNamedStream or WriteTextFile failed; kNone after one that
+// succeeded.
 enum class FileError : uint8_t {
   kNone,
   kMissing,          // no such file (reading), or no such folder (writing)

@@ -10,6 +10,10 @@ namespace morvane {
 
 // Reads the file at `formed`, a resolved path in the active code page, as ReadTextFile describes.
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
+// Reads the file at `formed` as ReadNamedStream describes; "-" is standard input.
+int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
+// Tells the ReadRecorder, if any, of a file about to be opened.
+void RecordRead(const char* fileName);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 // The running executable's full path in the active code page; 0 when it cannot be told.

@@ -205,33 +205,47 @@ int WriteThroughTemporary(const char* target, mode_t mode, const char* text, uin
   return ok ? 1 : 0;
 }
 
-}  // namespace
-
-size_t DrivePrefixLength(const char*) {
-  return 0;
+// Reads a pipe, FIFO or device until its end: fewer than `limit` bytes, terminated. More is kTooLarge.
+int ReadToEnd(int fd, char* buffer, uint32_t limit) {
+  size_t total = 0;
+  for (;;) {
+    char extra;
+    // Once the buffer is full but for its terminator, one more byte tells whether the file is larger.
+    char* into = total + 1 < limit ? buffer + total : &extra;
+    const size_t room = total + 1 < limit ? limit - 1 - total : 1;
+    const ssize_t got = read(fd, into, room);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      buffer[total] = '\0';
+      return RecordErrno();
+    }
+    if (got == 0) break;
+    if (into == &extra) {
+      buffer[total] = '\0';
+      return Fail(FileError::kTooLarge);
+    }
+    total += static_cast<size_t>(got);
+  }
+  buffer[total] = '\0';
+  return 1;
 }
 
-int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
-  char native[kNativePathSize];
-  if (!NativePath(formed, native)) return 0;
-  // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
-  const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return RecordErrno();
+// Reads the open file `fd` whole and closes it (unless it is standard input). A regular file is read by its
+// size; with `streams`, a pipe, FIFO or character device is read to its end, else refused.
+int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
+  auto finish = [fd](int result) {
+    if (fd != STDIN_FILENO) close(fd);
+    return result;
+  };
   struct stat info;
-  if (fstat(fd, &info) != 0) {
-    RecordErrno();
-    close(fd);
-    return 0;
-  }
-  FileError refusal = FileError::kNone;
+  if (fstat(fd, &info) != 0) return finish(RecordErrno());
+  if (S_ISDIR(info.st_mode)) return finish(Fail(FileError::kFolder));
   if (!S_ISREG(info.st_mode)) {
-    refusal = S_ISDIR(info.st_mode) ? FileError::kFolder : FileError::kNotRegular;
-  } else if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) >= limit) {
-    refusal = FileError::kTooLarge;
+    if (!streams || S_ISBLK(info.st_mode)) return finish(Fail(FileError::kNotRegular));
+    return finish(ReadToEnd(fd, buffer, limit));
   }
-  if (refusal != FileError::kNone) {
-    close(fd);
-    return Fail(refusal);
+  if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) >= limit) {
+    return finish(Fail(FileError::kTooLarge));
   }
   const size_t size = static_cast<size_t>(info.st_size);
   size_t total = 0;
@@ -243,10 +257,36 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
     total += static_cast<size_t>(got);
   }
   buffer[size] = '\0';
-  close(fd);
-  if (total == size) return 1;
+  if (total == size) return finish(1);
   if (LastFileError() == FileError::kNone) SetFileError(FileError::kShortRead);
+  return finish(0);
+}
+
+}  // namespace
+
+size_t DrivePrefixLength(const char*) {
   return 0;
+}
+
+int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
+  char native[kNativePathSize];
+  if (!NativePath(formed, native)) return 0;
+  RecordRead(native);
+  // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
+  const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return RecordErrno();
+  return ReadOpenFile(fd, buffer, limit, false);
+}
+
+int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
+  if (std::strcmp(formed, "-") == 0) return ReadOpenFile(STDIN_FILENO, buffer, limit, true);
+  char native[kNativePathSize];
+  if (!NativePath(formed, native)) return 0;
+  RecordRead(native);
+  // A FIFO blocks here until a writer comes, as it does for cat.
+  const int fd = open(native, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return RecordErrno();
+  return ReadOpenFile(fd, buffer, limit, true);
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

@@ -107,26 +107,40 @@ int WriteAll(HANDLE file, const char* text, uint32_t length) {
   return FlushFileBuffers(file) ? 1 : RecordSystemError();
 }
 
-}  // namespace
-
-size_t DrivePrefixLength(const char* path) {
-  return (path[0] != '\0' && path[1] == ':') ? 2 : 0;
+// Reads a pipe or a character device until its end: fewer than `limit` bytes, terminated. More is kTooLarge.
+int ReadToEnd(HANDLE file, char* buffer, uint32_t limit) {
+  DWORD total = 0;
+  for (;;) {
+    char extra;
+    // Once the buffer is full but for its terminator, one more byte tells whether the file is larger.
+    const bool full = total + 1 >= limit;
+    DWORD got = 0;
+    if (!ReadFile(file, full ? &extra : buffer + total, full ? 1 : limit - 1 - total, &got, nullptr)) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;  // the writer is done
+      buffer[total] = '\0';
+      return RecordSystemError();
+    }
+    if (got == 0) break;
+    if (full) {
+      buffer[total] = '\0';
+      return Fail(FileError::kTooLarge);
+    }
+    total += got;
+  }
+  buffer[total] = '\0';
+  return 1;
 }
 
-int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
-  HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    // A folder cannot be opened as a file: say so rather than "access denied".
-    const DWORD attributes = GetFileAttributesA(formed);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-      return Fail(FileError::kFolder);
-    }
-    return RecordSystemError();
+// Reads the open file whole: a file on disk by its size; with `streams`, a pipe or character device to its
+// end, else refused.
+int ReadOpen(HANDLE file, char* buffer, uint32_t limit, bool streams) {
+  if (file == INVALID_HANDLE_VALUE || file == nullptr) return Fail(FileError::kNotRegular);
+  const DWORD type = GetFileType(file);
+  if (type != FILE_TYPE_DISK) {
+    if (!streams || (type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR)) return Fail(FileError::kNotRegular);
+    return ReadToEnd(file, buffer, limit);
   }
-  HandleCloser closer(file);
-  // Only files on disk: no consoles, pipes, devices or folders.
-  if (GetFileType(file) != FILE_TYPE_DISK) return Fail(FileError::kNotRegular);
   BY_HANDLE_FILE_INFORMATION information;
   if (!GetFileInformationByHandle(file, &information)) return RecordSystemError();
   if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Fail(FileError::kFolder);
@@ -141,6 +155,38 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   if (ok && read == wanted) return 1;
   if (ok) SetFileError(FileError::kShortRead);
   return 0;
+}
+
+// Opens the file at `formed` and reads it.
+int ReadResolved(const char* formed, char* buffer, uint32_t limit, bool streams) {
+  RecordRead(formed);
+  HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    // A folder cannot be opened as a file: say so rather than "access denied".
+    const DWORD attributes = GetFileAttributesA(formed);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return Fail(FileError::kFolder);
+    }
+    return RecordSystemError();
+  }
+  HandleCloser closer(file);
+  return ReadOpen(file, buffer, limit, streams);
+}
+
+}  // namespace
+
+size_t DrivePrefixLength(const char* path) {
+  return (path[0] != '\0' && path[1] == ':') ? 2 : 0;
+}
+
+int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
+  return ReadResolved(formed, buffer, limit, false);
+}
+
+int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
+  if (std::strcmp(formed, "-") == 0) return ReadOpen(GetStdHandle(STD_INPUT_HANDLE), buffer, limit, true);
+  return ReadResolved(formed, buffer, limit, true);
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

@@ -33,14 +33,16 @@ const char* RowViewText(int index, const char* rowText) {
 SaveOutcome SaveCommand(const CommandState& state, const char* path, const ReportError& report) {
   // A run that did not complete, or missed a file, has no result to save; its own message has been shown.
   if (!state.ResultSavable()) return SaveOutcome::kNotSavable;
-  SaveOutcome outcome = SaveOutcome::kWritten;
+  ToolMessage message{kWriteFailed, RunFile::kSaved, MessageCause::kWriteFailed};
   try {
-    if (!WriteTextFile(path, OutputBuffer)) outcome = SaveOutcome::kWriteFailed;
+    if (WriteTextFile(path, OutputBuffer)) return SaveOutcome::kWritten;
+    message.fileError = LastFileError();
+    message.systemError = LastSystemError();
   } catch (const std::bad_alloc&) {
-    outcome = SaveOutcome::kNoMemory;
+    message.cause = MessageCause::kNoMemory;
   }
-  if (outcome != SaveOutcome::kWritten) report(kWriteFailed);
-  return outcome;
+  report(message);
+  return message.cause == MessageCause::kNoMemory ? SaveOutcome::kNoMemory : SaveOutcome::kWriteFailed;
 }
 
 }  // namespace morvane

@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "engine/builtins.h"
 #include "engine/expand.h"
@@ -20,13 +21,24 @@ void ClearOutput() {
   std::memset(OutputBuffer, 0, kTextBufferSize);
 }
 
-// Ends a run whose expansion failed: the one shared message and an empty result.
-UpdateResult Fail(UpdateResult& result, const ReportError& report) {
-  report(kExpansionFailed);
+// Ends a run whose expansion failed, or that ran out of memory: the one shared message and an empty result.
+UpdateResult Fail(UpdateResult& result, const ReportError& report, RunFile file, MessageCause cause) {
+  ToolMessage message{kExpansionFailed, file, cause};
+  if (cause == MessageCause::kExpansionFailed) message.expansion = LastExpansionFailure();
+  report(message);
   ClearOutput();
   result.completed = false;
   result.rows.clear();
   return result;
+}
+
+// The front end's own definitions: read-only tags that no file can change.
+void DefineGiven(const std::vector<std::pair<std::string, std::string>>& definitions) {
+  for (const auto& [name, value] : definitions) {
+    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags &= ~TAG_READONLY;
+    gTagTable.Define(name.c_str(), value.data(), static_cast<uint32_t>(value.size()));
+    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags |= TAG_READONLY;
+  }
 }
 
 enum class ReadOutcome : uint8_t { kRead, kUnread, kNoMemory };
@@ -35,50 +47,72 @@ enum class ReadOutcome : uint8_t { kRead, kUnread, kNoMemory };
 // path is opened as given (relative to the working directory or absolute), never joined to BaseDirectory;
 // a path that no path buffer can hold, or a file the front end could not name (nullptr), is not opened.
 // Converting the path can run out of memory, which ends the run as a failed expansion would.
-ReadOutcome ReadStep(const char* path) {
-  if (path == nullptr || std::strlen(path) >= kPathBufferSize) return ReadOutcome::kUnread;
+ReadOutcome ReadStep(const char* path, const RunOptions& options) {
+  if (path == nullptr) return ReadOutcome::kUnread;
+  if (std::strlen(path) >= kPathBufferSize) {
+    ReadNamedFile(path, OutputBuffer, kTextBufferSize);  // tells LastFileError why
+    return ReadOutcome::kUnread;
+  }
   SetBaseDirectory(path);
   try {
-    return ReadNamedFile(path, OutputBuffer, kTextBufferSize) ? ReadOutcome::kRead : ReadOutcome::kUnread;
+    const int read = options.readFile ? options.readFile(path, OutputBuffer, kTextBufferSize)
+                                      : ReadNamedFile(path, OutputBuffer, kTextBufferSize);
+    return read ? ReadOutcome::kRead : ReadOutcome::kUnread;
   } catch (const std::bad_alloc&) {
     return ReadOutcome::kNoMemory;
   }
 }
 
+enum class StepOutcome : uint8_t { kDone, kExpansionFailed, kNoMemory };
+
 // One file of the run, header or main: read, then expanded (the main file into OutputBuffer, the header
 // for its definitions only). An empty path skips it; an unread file is reported and leaves OutputBuffer
-// empty. 0 when the run must end: its expansion failed, or memory ran out.
-int FileStep(const char* path, bool isMain, const char* readFailed, UpdateResult& result,
-             const ReportError& report) {
-  if (path != nullptr && path[0] == '\0') return 1;
-  const ReadOutcome read = ReadStep(path);
-  if (read == ReadOutcome::kNoMemory) return 0;
+// empty.
+StepOutcome FileStep(const char* path, RunFile file, UpdateResult& result, const ReportError& report,
+                     const RunOptions& options) {
+  if (path != nullptr && path[0] == '\0') return StepOutcome::kDone;
+  const ReadOutcome read = ReadStep(path, options);
+  if (read == ReadOutcome::kNoMemory) return StepOutcome::kNoMemory;
   if (read == ReadOutcome::kUnread) {
-    report(readFailed);
+    ToolMessage message{file == RunFile::kHeader ? kHeaderReadFailed : kMainReadFailed, file,
+                        MessageCause::kReadFailed};
+    message.fileError = path == nullptr ? FileError::kPathNotNameable : LastFileError();
+    message.systemError = LastSystemError();
+    report(message);
     result.readFailed = true;
     // A short read leaves part of the file; the result of an unread file is empty.
     ClearOutput();
-    return 1;
+    return StepOutcome::kDone;
   }
-  return ExpandText(isMain ? OutputBuffer : nullptr, OutputBuffer, kTextBufferSize);
+  if (options.beginExpansion) options.beginExpansion(file, OutputBuffer);
+  const int expanded =
+      ExpandText(file == RunFile::kMain ? OutputBuffer : nullptr, OutputBuffer, kTextBufferSize);
+  if (options.endExpansion) options.endExpansion(file);
+  return expanded ? StepOutcome::kDone : StepOutcome::kExpansionFailed;
 }
 
 }  // namespace
 
-UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const ReportError& report) {
+UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const ReportError& report,
+                       const RunOptions& options) {
   UpdateResult result;
   ResetBaseDirectory();
   gTagTable.ClearAll();
   try {
     DefineBuiltins();
+    DefineGiven(options.definitions);
   } catch (const std::bad_alloc&) {
-    return Fail(result, report);
+    return Fail(result, report, RunFile::kNone, MessageCause::kNoMemory);
   }
-  ClearOutput();
 
-  if (!FileStep(headerPath, false, kHeaderReadFailed, result, report)) return Fail(result, report);
-  ClearOutput();
-  if (!FileStep(mainPath, true, kMainReadFailed, result, report)) return Fail(result, report);
+  for (const auto& [path, file] :
+       {std::pair{headerPath, RunFile::kHeader}, std::pair{mainPath, RunFile::kMain}}) {
+    ClearOutput();
+    const StepOutcome outcome = FileStep(path, file, result, report, options);
+    if (outcome == StepOutcome::kExpansionFailed)
+      return Fail(result, report, file, MessageCause::kExpansionFailed);
+    if (outcome == StepOutcome::kNoMemory) return Fail(result, report, file, MessageCause::kNoMemory);
+  }
 
   // The rows are the run's last allocations; without them there is nothing to show.
   try {
@@ -87,7 +121,7 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
       if (entry.InUse()) result.rows.emplace_back(entry.name);
     }
   } catch (const std::bad_alloc&) {
-    return Fail(result, report);
+    return Fail(result, report, RunFile::kNone, MessageCause::kNoMemory);
   }
   result.completed = true;
   return result;

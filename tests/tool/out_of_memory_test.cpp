@@ -17,9 +17,9 @@ TEST(UpdateRunOutOfMemory, WhileTheBuiltinsAreDefined) {
   const std::string main = dir.Write("m.txt", "never read");
   int messages = 0;
   bool expansionMessage = false;
-  ReportError report = [&](const char* message) {
+  ReportError report = [&](const ToolMessage& message) {
     ++messages;
-    expansionMessage = std::string(message) == kExpansionFailed;
+    expansionMessage = std::string(message.text) == kExpansionFailed;
   };
   // The first value block of the run is _eof's: its allocation fails.
   testing::gAllocationsUntilFailure = 0;

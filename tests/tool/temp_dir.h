@@ -63,7 +63,7 @@ class OutputBufferScope {
 struct MessageLog {
   std::vector<std::string> messages;
   ReportError Sink() {
-    return [this](const char* message) { messages.emplace_back(message); };
+    return [this](const ToolMessage& message) { messages.emplace_back(message.text); };
   }
 };
 

@@ -36,8 +36,8 @@ TEST(UpdateRunFaults, EveryAllocationFailureEndsInTheMessage) {
   const char* const expected = "<from a file>from a filefrom a filefrom a filefrom a file [x]";
 
   Messages messages;
-  const ReportError report = [&messages](const char* message) {
-    if (messages.count < 4) messages.texts[messages.count] = message;
+  const ReportError report = [&messages](const ToolMessage& message) {
+    if (messages.count < 4) messages.texts[messages.count] = message.text;
     ++messages.count;
   };
 

@@ -5,38 +5,48 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"
+#include "tool/cli/cli_messages.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
+#include "tool/cli/cli_warnings.h"
 #include "tool/commands.h"
 #include "tool/update_run.h"
 
 namespace morvane {
 namespace {
 
-// A message of the run or of the tool itself, one line on standard error.
-void PrintMessage(const char* message) {
-  const std::string text = ProgramTextForTerminal(message);
-  std::fprintf(stderr, "morvane-cli: %s\n", text.c_str());
+// One line on standard error: a text of the program (UTF-8 on POSIX) as the terminal shows it.
+void PrintLine(const std::string& line) {
+  const std::string text = ProgramTextForTerminal(line.c_str());
+  std::fprintf(stderr, "%s\n", text.c_str());
   std::fflush(stderr);
 }
 
+// A message of the run or of the tool itself.
+void PrintMessage(const std::string& message) {
+  PrintLine("morvane-cli: " + message);
+}
+
 int UsageError(const std::string& reason) {
-  PrintMessage(reason.c_str());
-  std::fputs("Try 'morvane-cli --help' for more information.\n", stderr);
+  PrintMessage(reason);
+  PrintLine(FormatMessage(MessageId::kTryHelp));
   return kExitUsage;
 }
 
 // Selects the active code page: --codepage, else the platform's. 0 with a reason when unknown.
 int ChooseCodePage(const CliOptions& options, std::string* reason) {
   if (StartCodePage(options.hasCodePage ? options.codePage.c_str() : nullptr)) return 1;
-  *reason = options.hasCodePage ? "unknown code page '" + options.codePage + "'"
-                                : std::string("MORVANE_CODEPAGE names an unknown code page");
+  *reason = options.hasCodePage
+                ? FormatMessage(MessageId::kUnknownCodePage, {ArgumentForMessage(options.codePage.c_str())})
+                : FormatMessage(MessageId::kUnknownEnvironmentCodePage);
   return 0;
 }
 
@@ -49,11 +59,10 @@ int CheckSourceDateEpoch(std::string* reason) {
     case EpochValue::kUsable:
       return 1;
     case EpochValue::kMalformed:
-      *reason = std::string("SOURCE_DATE_EPOCH='") + value +
-                "' is not a number of seconds since 1970-01-01 UTC (decimal digits only)";
+      *reason = FormatMessage(MessageId::kEpochMalformed, {ArgumentForMessage(value)});
       return 0;
     case EpochValue::kOutOfRange:
-      *reason = std::string("SOURCE_DATE_EPOCH='") + value + "' is a date beyond the year 65535";
+      *reason = FormatMessage(MessageId::kEpochOutOfRange, {ArgumentForMessage(value)});
       return 0;
   }
   return 1;
@@ -62,10 +71,34 @@ int CheckSourceDateEpoch(std::string* reason) {
 int ConvertArgument(std::string* argument, std::string* reason) {
   std::string converted;
   if (!ArgumentToCodePage(argument->c_str(), &converted)) {
-    *reason = "'" + *argument + "' cannot be written in the active code page";
+    *reason = FormatMessage(MessageId::kArgumentNotInCodePage, {ArgumentForMessage(argument->c_str())});
     return 0;
   }
   *argument = converted;
+  return 1;
+}
+
+// A name that an expression can define and then refer to: at most kTagNameMax bytes, none of them a space
+// or ']', which end a name.
+bool DefinableName(const std::string& name) {
+  return name.size() <= static_cast<size_t>(kTagNameMax) && name.find_first_of(" ]") == std::string::npos;
+}
+
+// Paths, the tag name and the definitions arrive in the locale's encoding; the run takes them in the active
+// code page.
+int ConvertArguments(CliOptions* options, std::string* reason) {
+  for (std::string* argument :
+       {&options->headerPath, &options->mainPath, &options->output, &options->valueName, &options->deps}) {
+    if (!ConvertArgument(argument, reason)) return 0;
+  }
+  for (auto& [name, value] : options->definitions) {
+    const std::string typed = ArgumentForMessage((name + "=" + value).c_str());
+    if (!ConvertArgument(&name, reason) || !ConvertArgument(&value, reason)) return 0;
+    if (!DefinableName(name)) {
+      *reason = FormatMessage(MessageId::kDefineBadName, {typed});
+      return 0;
+    }
+  }
   return 1;
 }
 
@@ -92,8 +125,9 @@ char gNoMemoryText[256] = "";
 void PrepareNoMemoryText() {
   std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", kNoMemory);
   try {
-    const std::string text = ProgramTextForTerminal(kNoMemory);
-    std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", text.c_str());
+    const std::string text =
+        ProgramTextForTerminal(("morvane-cli: " + FormatMessage(MessageId::kNoMemory)).c_str());
+    std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "%s\n", text.c_str());
   } catch (const std::bad_alloc&) {
   }
 }
@@ -103,10 +137,8 @@ int ReportNoMemory() {
   return kExitNotCompleted;
 }
 
-// Paths and the tag name arrive in the locale's encoding; the run takes them in the active code page.
-int ConvertArguments(CliOptions* options, std::string* reason) {
-  return ConvertArgument(&options->headerPath, reason) && ConvertArgument(&options->mainPath, reason) &&
-         ConvertArgument(&options->output, reason) && ConvertArgument(&options->valueName, reason);
+bool ResultToStandardOutput(const CliOptions& options) {
+  return !options.hasOutput || IsStandardStream(options.output);
 }
 
 // What the run prints on standard output: the tag list, a tag's value, or the result. Sets *noSuchTag when
@@ -120,7 +152,7 @@ int PrintListing(const CliOptions& options, const UpdateResult& result, bool* no
     *noSuchTag = entry == nullptr;
     if (entry != nullptr && entry->data != nullptr)
       printed = PrintBytes(entry->data, std::strlen(entry->data));
-  } else if (!options.hasOutput) {
+  } else if (ResultToStandardOutput(options)) {
     printed = PrintBytes(OutputBuffer, std::strlen(OutputBuffer));
   }
   return std::fflush(stdout) == 0 && printed;
@@ -139,9 +171,77 @@ class OutputBufferScope {
   std::unique_ptr<char[]> buffer_;
 };
 
+// Every file the run reads or tries to read, each once, in order: what --deps lists. The names are the file
+// system's, and so is the target, as typed.
+class DependencyList {
+ public:
+  DependencyList() { SetReadRecorder(&DependencyList::Record, this); }
+  ~DependencyList() { SetReadRecorder(nullptr, nullptr); }
+  DependencyList(const DependencyList&) = delete;
+  DependencyList& operator=(const DependencyList&) = delete;
+
+  // The file in make's form, gcc -MD -MP style: the rule, then an empty rule for each prerequisite so that
+  // a deleted file does not stop make.
+  std::string MakeRule(const std::string& target) const {
+    std::string rule = Escaped(target) + ":";
+    for (const std::string& name : names_) rule += " \\\n " + Escaped(name);
+    rule += "\n";
+    for (const std::string& name : names_) rule += "\n" + Escaped(name) + ":\n";
+    return rule;
+  }
+
+ private:
+  static void Record(void* self, const char* fileName) {
+    auto* list = static_cast<DependencyList*>(self);
+    if (list->seen_.insert(fileName).second) list->names_.emplace_back(fileName);
+  }
+
+  // Spaces and '#' take a backslash, '$' doubles, as make reads names.
+  static std::string Escaped(const std::string& name) {
+    std::string escaped;
+    for (char c : name) {
+      if (c == ' ' || c == '#') escaped += '\\';
+      if (c == '$') escaped += '$';
+      escaped += c;
+    }
+    return escaped;
+  }
+
+  std::vector<std::string> names_;
+  std::set<std::string> seen_;
+};
+
+// The files of the run as the user named them, for messages.
+struct FileNames {
+  std::string header;
+  std::string main;
+  std::string output;
+
+  const std::string& For(RunFile file) const {
+    static const std::string kNone;
+    switch (file) {
+      case RunFile::kHeader:
+        return header;
+      case RunFile::kMain:
+        return main;
+      case RunFile::kSaved:
+        return output;
+      case RunFile::kNone:
+        break;
+    }
+    return kNone;
+  }
+};
+
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
+  if (options.hasOutput && IsStandardStream(options.output) && (options.tags || options.hasValue)) {
+    return UsageError(
+        FormatMessage(MessageId::kOptionsExclusive, {"-o -", options.tags ? "--tags" : "--value"}));
+  }
+  FileNames names{ArgumentForMessage(options.headerPath.c_str()),
+                  ArgumentForMessage(options.mainPath.c_str()), ArgumentForMessage(options.output.c_str())};
   if (!ChooseCodePage(options, &reason) || !CheckSourceDateEpoch(&reason) ||
       !ConvertArguments(&options, &reason)) {
     return UsageError(reason);
@@ -152,25 +252,53 @@ int Run(const CliOptions& given) {
   FindModuleDirectory();
   ResetBaseDirectory();
 
-  const ReportError report = [](const char* message) { PrintMessage(message); };
-  const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report);
+  WarningCollector warnings([](const std::string& line) { PrintLine(line); });
+  RunOptions run;
+  run.definitions = options.definitions;
+  run.readFile = ReadNamedStream;
+  if (options.warn) {
+    run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text); };
+    run.endExpansion = [&](RunFile) { warnings.End(); };
+  }
+  const ReportError report = [&names](const ToolMessage& message) {
+    PrintMessage(RunMessageText(message, names.For(message.file)));
+  };
+  std::unique_ptr<DependencyList> dependencies;
+  if (options.hasDeps) dependencies = std::make_unique<DependencyList>();
+  const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
   if (!result.completed) return kExitNotCompleted;
+  if (options.strict && warnings.Count() > 0) return kExitWarnings;
   CommandState state;
   state.lastRunCompleted = result.completed;
   state.lastRunReadFailed = result.readFailed;
+  // Made now, so that nothing that can run out of memory comes after a file has been written.
+  const std::string dependencyRule =
+      dependencies ? dependencies->MakeRule(given.hasDepsTarget ? given.depsTarget : given.output) : "";
+  dependencies.reset();
 
-  // Standard output first, the file last: nothing that can run out of memory comes after the file is written.
   bool noSuchTag = false;
   bool cannotWrite = false;
+  bool resultWritten = false;
   if (!PrintListing(options, result, &noSuchTag)) {
-    PrintMessage("cannot write standard output");
+    PrintMessage(FormatMessage(MessageId::kCannotWriteStandardOutput));
     cannotWrite = true;
+  } else if (ResultToStandardOutput(options)) {
+    resultWritten = !result.readFailed;
   }
   // A result that lacks a named file is not saved (status 1 says why).
-  if (options.hasOutput) {
+  if (options.hasOutput && !IsStandardStream(options.output)) {
     const SaveOutcome saved = SaveCommand(state, options.output.c_str(), report);
     if (saved == SaveOutcome::kNoMemory) return ReportNoMemory();
     cannotWrite = cannotWrite || saved == SaveOutcome::kWriteFailed;
+    resultWritten = saved == SaveOutcome::kWritten;
+  }
+  // The dependency file goes with a result that was written, never alone.
+  if (options.hasDeps && resultWritten && !WriteTextFile(options.deps.c_str(), dependencyRule.c_str())) {
+    ToolMessage message(kWriteFailed, RunFile::kNone, MessageCause::kWriteFailed);
+    message.fileError = LastFileError();
+    message.systemError = LastSystemError();
+    PrintMessage(RunMessageText(message, ArgumentForMessage(given.deps.c_str())));
+    cannotWrite = true;
   }
   if (cannotWrite) return kExitCannotWrite;
   if (noSuchTag) return kExitNoSuchTag;
@@ -200,6 +328,7 @@ int main(int argc, char** argv) {
   using namespace morvane;
   std::setlocale(LC_ALL, "");
   PrepareStreams();
+  SetMessageLanguage(PreferredMessageLanguage());
   PrepareNoMemoryText();
   // Out of memory anywhere ends the run with its message; the result file is written last, so never then.
   try {

@@ -4,41 +4,75 @@
 #include <cstring>
 #include <vector>
 
+#include "tool/cli/cli_messages.h"
+
 namespace morvane {
 
-const char kCliVersion[] = "morvane-cli 1.0\n";
+const char kCliVersion[] =
+    "morvane-cli (Morvane) 1.0\n"
+    "Copyright (C) The Morvane authors.\n"
+    "License MIT: the LICENSE file, or https://opensource.org/licenses/MIT\n";
 
 const char kCliUsage[] =
     "Usage: morvane-cli [OPTION]... HEADER MAIN\n"
     "  Runs one update: HEADER is expanded for its definitions only, MAIN is expanded into the result.\n"
-    "  An empty argument (\"\") skips that file, as an empty path box does.\n"
+    "  An empty argument (\"\") skips that file, as an empty path box does; \"-\" reads standard input (one "
+    "of\n"
+    "  the two at most). HEADER and MAIN may also be pipes or FIFOs; datafile files must be regular files.\n"
     "  -o, --output FILE   write the result to FILE with the same write the window's Save uses, instead of\n"
-    "                      standard output; nothing is written when the run did not complete or HEADER or\n"
-    "                      MAIN could not be read\n"
-    "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then "
-    "every\n"
-    "                      tag name in table order, each followed by \"\\n\"\n"
+    "                      standard output (\"-\" is standard output); nothing is written when the run did\n"
+    "                      not complete or HEADER or MAIN could not be read\n"
+    "  -D, --define NAME=VALUE\n"
+    "                      before the header, define tag NAME as VALUE, read-only, so that no file can\n"
+    "                      change it (repeatable): -D version=1.2 -D \"title=Monthly report\"\n"
+    "      --deps FILE     write a make dependency file: the target, then every file the run read or tried\n"
+    "                      to read (HEADER, MAIN, every datafile), and an empty rule for each of them\n"
+    "      --deps-target NAME\n"
+    "                      the target of --deps when it is not the -o file\n"
+    "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then\n"
+    "                      every tag name in table order, each followed by \"\\n\"\n"
     "      --value NAME    print the value of tag NAME as the window shows it (up to its first NUL byte)\n"
     "                      instead of the result; a name that is no tag prints nothing and exits with 3\n"
     "      --codepage CP   use code page CP (the names that MORVANE_CODEPAGE accepts) instead of the\n"
     "                      environment's\n"
+    "      --warn          tell on standard error, as FILE:LINE:COLUMN: warning: TEXT, each expression the\n"
+    "                      language drops, ignores or only partly applies (a missing tag, a misspelt\n"
+    "                      keyword, an unquoted value, a number that reads otherwise, ...)\n"
+    "      --strict        --warn, and any warning fails the run with status 4: nothing printed or written\n"
     "  -h, --help          usage on standard output, exit 0\n"
-    "      --version       \"morvane-cli 1.0\", exit 0\n"
-    "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md.\n"
+    "      --version       the version, copyright and license, exit 0\n"
+    "Long options may be abbreviated where that names one option alone (--out for --output).\n"
+    "Examples:\n"
+    "  morvane-cli header.txt main.txt > result.txt\n"
+    "  echo '[who data=\"you\"]' | morvane-cli - main.txt\n"
+    "  morvane-cli -D date=2026-12-09 -o report.txt --deps report.d header.txt report.tmpl\n"
+    "  morvane-cli --strict header.txt main.txt      # fails (4) on any warning\n"
+    "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md;\n"
+    "man morvane-cli and man 5 morvane once installed.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
-    "Standard error: each message of the run as it is raised, one line each: \"morvane-cli: \" and the "
-    "message.\n"
-    "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes "
-    "nothing);\n"
-    "2 not completed, or out of memory (-o writes nothing); 3 --value named no tag; 64 bad usage, a "
-    "malformed\n"
-    "SOURCE_DATE_EPOCH included (message on standard error); 74 the output file or standard output could "
-    "not\n"
-    "be written.\n";
+    "Standard error: each message of the run as it is raised, \"morvane-cli: \" and the message, in "
+    "English,\n"
+    "or in Japanese when LC_ALL, LC_MESSAGES or LANG begins with \"ja\"; then the warnings of --warn.\n"
+    "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes\n"
+    "nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value named no tag;\n"
+    "4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH included; 74 the output file,\n"
+    "the dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
 
 namespace {
 
-enum class LongOption { kOutput, kTags, kValue, kCodePage, kHelp, kVersion };
+enum class LongOption {
+  kOutput,
+  kDefine,
+  kDeps,
+  kDepsTarget,
+  kTags,
+  kValue,
+  kCodePage,
+  kWarn,
+  kStrict,
+  kHelp,
+  kVersion
+};
 
 struct LongOptionName {
   const char* name;
@@ -47,16 +81,40 @@ struct LongOptionName {
 };
 
 constexpr LongOptionName kLongOptions[] = {
-    {"output", LongOption::kOutput, true}, {"tags", LongOption::kTags, false},
-    {"value", LongOption::kValue, true},   {"codepage", LongOption::kCodePage, true},
-    {"help", LongOption::kHelp, false},    {"version", LongOption::kVersion, false},
+    {"output", LongOption::kOutput, true},     {"define", LongOption::kDefine, true},
+    {"deps", LongOption::kDeps, true},         {"deps-target", LongOption::kDepsTarget, true},
+    {"tags", LongOption::kTags, false},        {"value", LongOption::kValue, true},
+    {"codepage", LongOption::kCodePage, true}, {"warn", LongOption::kWarn, false},
+    {"strict", LongOption::kStrict, false},    {"help", LongOption::kHelp, false},
+    {"version", LongOption::kVersion, false},
 };
 
-void Apply(LongOption option, const char* argument, CliOptions* options) {
+// -D NAME=VALUE: NAME up to the first '='. 0 with the reason when there is none.
+int AddDefinition(const char* argument, CliOptions* options, std::string* error) {
+  const char* equals = std::strchr(argument, '=');
+  if (equals == nullptr) {
+    *error = FormatMessage(MessageId::kDefineNeedsValue, {argument});
+    return 0;
+  }
+  options->definitions.emplace_back(std::string(argument, equals), std::string(equals + 1));
+  return 1;
+}
+
+int Apply(LongOption option, const char* argument, CliOptions* options, std::string* error) {
   switch (option) {
     case LongOption::kOutput:
       options->hasOutput = true;
       options->output = argument;
+      break;
+    case LongOption::kDefine:
+      return AddDefinition(argument, options, error);
+    case LongOption::kDeps:
+      options->hasDeps = true;
+      options->deps = argument;
+      break;
+    case LongOption::kDepsTarget:
+      options->hasDepsTarget = true;
+      options->depsTarget = argument;
       break;
     case LongOption::kTags:
       options->tags = true;
@@ -69,6 +127,13 @@ void Apply(LongOption option, const char* argument, CliOptions* options) {
       options->hasCodePage = true;
       options->codePage = argument;
       break;
+    case LongOption::kWarn:
+      options->warn = true;
+      break;
+    case LongOption::kStrict:
+      options->warn = true;
+      options->strict = true;
+      break;
     case LongOption::kHelp:
       options->help = true;
       break;
@@ -76,11 +141,8 @@ void Apply(LongOption option, const char* argument, CliOptions* options) {
       options->version = true;
       break;
   }
+  return 1;
 }
-
-}  // namespace
-
-namespace {
 
 // The arguments, read one at a time.
 struct ArgumentCursor {
@@ -92,12 +154,23 @@ struct ArgumentCursor {
   const char* Next() { return argv[++index]; }
 };
 
-// The long option that `name` (its first `length` bytes) names, or nullptr with the reason in *error.
+// The long option that `name` (its first `length` bytes) names: itself, or the one option it abbreviates.
+// nullptr, with the reason in *error, when it names none or several.
 const LongOptionName* FindLongOption(const char* name, size_t length, std::string* error) {
+  const LongOptionName* found = nullptr;
+  int prefixes = 0;
+  std::string candidates;
   for (const LongOptionName& candidate : kLongOptions) {
-    if (std::strncmp(candidate.name, name, length) == 0 && candidate.name[length] == '\0') return &candidate;
+    if (std::strncmp(candidate.name, name, length) != 0) continue;
+    if (candidate.name[length] == '\0') return &candidate;  // an exact name wins over longer ones
+    found = &candidate;
+    ++prefixes;
+    candidates += (candidates.empty() ? "--" : ", --") + std::string(candidate.name);
   }
-  *error = "unknown option '--" + std::string(name, length) + "'";
+  if (prefixes == 1) return found;
+  const std::string given = "--" + std::string(name, length);
+  *error = prefixes == 0 ? FormatMessage(MessageId::kUnknownOption, {given})
+                         : FormatMessage(MessageId::kAmbiguousOption, {given, candidates});
   return nullptr;
 }
 
@@ -108,6 +181,7 @@ int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* er
   const size_t nameLength = equals != nullptr ? static_cast<size_t>(equals - name) : std::strlen(name);
   const LongOptionName* found = FindLongOption(name, nameLength, error);
   if (found == nullptr) return 0;
+  const std::string optionName = "--" + std::string(found->name);
   const char* argument = nullptr;
   if (found->takesArgument) {
     if (equals != nullptr) {
@@ -115,36 +189,32 @@ int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* er
     } else if (cursor.HasNext()) {
       argument = cursor.Next();
     } else {
-      *error = "option '--" + std::string(found->name) + "' needs an argument";
+      *error = FormatMessage(MessageId::kOptionNeedsArgument, {optionName});
       return 0;
     }
   } else if (equals != nullptr) {
-    *error = "option '--" + std::string(found->name) + "' takes no argument";
+    *error = FormatMessage(MessageId::kOptionTakesNoArgument, {optionName});
     return 0;
   }
-  Apply(found->option, argument, options);
-  return 1;
+  return Apply(found->option, argument, options, error);
 }
 
-// Short options, which may share one argument: -h, and -o with its argument attached or following.
+// Short options, which may share one argument: -h, and -o or -D with its argument attached or following.
 int ParseShortOptions(ArgumentCursor& cursor, CliOptions* options, std::string* error) {
   for (const char* p = cursor.argv[cursor.index] + 1; *p != '\0'; ++p) {
     if (*p == 'h') {
       options->help = true;
-    } else if (*p == 'o') {
-      if (p[1] != '\0') {
-        Apply(LongOption::kOutput, p + 1, options);
-      } else if (cursor.HasNext()) {
-        Apply(LongOption::kOutput, cursor.Next(), options);
-      } else {
-        *error = "option '-o' needs an argument";
-        return 0;
-      }
-      return 1;
-    } else {
-      *error = std::string("unknown option '-") + *p + "'";
+      continue;
+    }
+    if (*p != 'o' && *p != 'D') {
+      *error = FormatMessage(MessageId::kUnknownOption, {std::string("-") + *p});
       return 0;
     }
+    const LongOption option = *p == 'o' ? LongOption::kOutput : LongOption::kDefine;
+    if (p[1] != '\0') return Apply(option, p + 1, options, error);
+    if (cursor.HasNext()) return Apply(option, cursor.Next(), options, error);
+    *error = FormatMessage(MessageId::kOptionNeedsArgument, {std::string("-") + *p});
+    return 0;
   }
   return 1;
 }
@@ -152,16 +222,24 @@ int ParseShortOptions(ArgumentCursor& cursor, CliOptions* options, std::string* 
 // The options that cannot stand together, and the two operands.
 int CheckOperands(const std::vector<const char*>& operands, CliOptions* options, std::string* error) {
   if (options->tags && options->hasValue) {
-    *error = "--tags and --value cannot be used together";
+    *error = FormatMessage(MessageId::kOptionsExclusive, {"--tags", "--value"});
     return 0;
   }
   if (operands.size() != 2) {
-    *error = operands.size() < 2 ? "expected two files, HEADER and MAIN (\"\" to skip one)"
-                                 : "too many arguments: expected HEADER and MAIN";
+    *error = FormatMessage(operands.size() < 2 ? MessageId::kExpectedTwoFiles : MessageId::kTooManyArguments);
     return 0;
   }
   options->headerPath = operands[0];
   options->mainPath = operands[1];
+  if (IsStandardStream(options->headerPath) && IsStandardStream(options->mainPath)) {
+    *error = FormatMessage(MessageId::kBothStandardInput);
+    return 0;
+  }
+  const bool outputIsFile = options->hasOutput && !IsStandardStream(options->output);
+  if (options->hasDeps && !outputIsFile && !options->hasDepsTarget) {
+    *error = FormatMessage(MessageId::kDepsNeedTarget);
+    return 0;
+  }
   return 1;
 }
 

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace morvane {
 
@@ -9,6 +11,7 @@ inline constexpr int kExitOk = 0;            // completed without a message
 inline constexpr int kExitReadFailed = 1;    // completed, but a file could not be read
 inline constexpr int kExitNotCompleted = 2;  // an expansion failed: nothing printed or written
 inline constexpr int kExitNoSuchTag = 3;     // --value named no tag
+inline constexpr int kExitWarnings = 4;      // --strict, and the run gave a warning
 inline constexpr int kExitUsage = 64;        // bad usage
 inline constexpr int kExitCannotWrite = 74;  // the output could not be written
 
@@ -22,12 +25,25 @@ struct CliOptions {
   std::string valueName;
   bool hasCodePage = false;
   std::string codePage;
+  bool warn = false;                                             // --warn, also set by --strict
+  bool strict = false;                                           // --strict
+  std::vector<std::pair<std::string, std::string>> definitions;  // -D NAME=VALUE, in order
+  bool hasDeps = false;
+  std::string deps;
+  bool hasDepsTarget = false;
+  std::string depsTarget;
   std::string headerPath;
   std::string mainPath;
 };
 
-// Reads the arguments after the program name. Returns 1, or 0 with a one-line reason in *error. With --help
-// or --version the operands are not required.
+// "-" as HEADER, MAIN or the output file: standard input, standard output.
+inline bool IsStandardStream(const std::string& path) {
+  return path == "-";
+}
+
+// Reads the arguments after the program name. Returns 1, or 0 with a one-line reason in *error (in the
+// messages' language). With --help or --version the operands are not required. Long options may be
+// abbreviated where that names one option alone.
 int ParseCliArguments(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
 // The text of --help.

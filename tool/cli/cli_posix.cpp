@@ -1,5 +1,6 @@
 // morvane-cli on POSIX: the program's texts are UTF-8; arguments and the terminal use the locale's codeset.
 #include <csignal>
+#include <cstdlib>
 
 #include "engine/locale_charset_posix.h"
 #include "engine/text.h"
@@ -40,6 +41,32 @@ int ArgumentToCodePage(const char* argument, std::string* converted) {
   return ConvertText(LocaleCharset(), target, argument, converted);
 }
 
+Language PreferredMessageLanguage() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') {
+      return IsJapaneseLocaleName(value) ? Language::kJapanese : Language::kEnglish;
+    }
+  }
+  return Language::kEnglish;
+}
+
+std::string ArgumentForMessage(const char* argument) {
+  std::string converted;
+  if (IsUtf8Charset(LocaleCharset()) || !ConvertText(LocaleCharset(), "UTF-8", argument, &converted)) {
+    return argument;
+  }
+  return converted;
+}
+
+std::string CodePageTextForMessage(const char* text) {
+  const char* charset = ActiveCodePageCharset();
+  std::string converted;
+  if (charset == nullptr || IsUtf8Charset(charset) || !ConvertText(charset, "UTF-8", text, &converted))
+    return text;
+  return converted;
+}
+
 std::string ProgramTextForTerminal(const char* text) {
   std::string converted;
   if (IsUtf8Charset(LocaleCharset()) || !ConvertText("UTF-8", LocaleCharset(), text, &converted)) return text;
@@ -49,7 +76,8 @@ std::string ProgramTextForTerminal(const char* text) {
 std::string ProgramTextForCodePage(const char* text) {
   const char* target = ActiveCodePageCharset();
   std::string converted;
-  if (target == nullptr || IsUtf8Charset(target) || !ConvertText("UTF-8", target, text, &converted)) return text;
+  if (target == nullptr || IsUtf8Charset(target) || !ConvertText("UTF-8", target, text, &converted))
+    return text;
   return converted;
 }
 

@@ -211,7 +211,7 @@ void MainWindow::Report(const char* message) {
 
 void MainWindow::Update() {
   if (!buffer_) return;
-  ReportError report = [this](const char* message) { Report(message); };
+  ReportError report = [this](const ToolMessage& message) { Report(message.text); };
   // A path with no form in the code page cannot name a file: the run reports it as that file's read failure.
   std::string headerPath;
   std::string mainPath;
@@ -271,7 +271,7 @@ void MainWindow::Save() {
   bool named = EncodeText(chosen, &path) != 0;
   Update();
   if (named) {
-    SaveCommand(state_, path.c_str(), [this](const char* message) { Report(message); });
+    SaveCommand(state_, path.c_str(), [this](const ToolMessage& message) { Report(message.text); });
   } else if (state_.ResultSavable()) {
     // A name with no form in the code page cannot be written.
     Report(kWriteFailed);

@@ -32,6 +32,11 @@ void ShowMessage(const char* text) {
   gDialogCalls.messageBox(gDialog, text, kErrorCaption, kMessageStyle);
 }
 
+// The windows show a message's fixed text alone.
+void ShowToolMessage(const ToolMessage& message) {
+  ShowMessage(message.text);
+}
+
 LRESULT SendItem(int id, UINT message, WPARAM wParam, LPARAM lParam) {
   return SendMessageA(GetDlgItem(gDialog, id), message, wParam, lParam);
 }
@@ -97,7 +102,7 @@ void OnUpdate() {
   GetDlgItemTextA(gDialog, IDC_HEADER_PATH, headerPath, kPathTextSize);
   GetDlgItemTextA(gDialog, IDC_MAIN_PATH, mainPath, kPathTextSize);
   std::vector<std::string> tagNames;
-  if (!UpdateCommand(gState, headerPath, mainPath, ShowMessage, &tagNames)) return;
+  if (!UpdateCommand(gState, headerPath, mainPath, ShowToolMessage, &tagNames)) return;
   SendItem(IDC_TAG_LIST, LB_RESETCONTENT, 0, 0);
   for (const std::string& name : tagNames) {
     SendItem(IDC_TAG_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
@@ -118,7 +123,7 @@ void OnSave() {
   if (!gDialogCalls.getSaveFileName(&record)) return;
   // A whole Update, with its messages and refresh, before the write.
   SendMessageA(gDialog, WM_COMMAND, IDC_UPDATE, 0);
-  SaveCommand(gState, path, ShowMessage);
+  SaveCommand(gState, path, ShowToolMessage);
 }
 
 void OnOpen(int boxId) {

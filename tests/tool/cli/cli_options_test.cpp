@@ -73,20 +73,23 @@ TEST_P(RejectedArguments, UsageError) {
   EXPECT_NE(error.find(GetParam().reasonPart), std::string::npos) << error;
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, RejectedArguments,
-                         ::testing::Values(RejectedCase{{}, "expected two files"},
-                                           RejectedCase{{"h"}, "expected two files"},
-                                           RejectedCase{{"h", "m", "x"}, "too many"},
-                                           RejectedCase{{"--bogus", "h", "m"}, "'--bogus'"},
-                                           RejectedCase{{"--out", "f", "h", "m"}, "'--out'"},
-                                           RejectedCase{{"--tagsx", "h", "m"}, "'--tagsx'"},
-                                           RejectedCase{{"-x", "h", "m"}, "'-x'"},
-                                           RejectedCase{{"h", "m", "-o"}, "'-o' needs"},
-                                           RejectedCase{{"h", "m", "--value"}, "needs"},
-                                           RejectedCase{{"h", "m", "--codepage"}, "needs"},
-                                           RejectedCase{{"--tags=x", "h", "m"}, "no argument"},
-                                           RejectedCase{{"--tags", "--value", "v", "h", "m"}, "together"},
-                                           RejectedCase{{"-h-", "h", "m"}, "'--'"}));
+INSTANTIATE_TEST_SUITE_P(
+    Forms, RejectedArguments,
+    ::testing::Values(
+        RejectedCase{{}, "expected two files"}, RejectedCase{{"h"}, "expected two files"},
+        RejectedCase{{"h", "m", "x"}, "too many"}, RejectedCase{{"--bogus", "h", "m"}, "'--bogus'"},
+        RejectedCase{{"--de", "f", "h", "m"}, "'--de' is ambiguous"},
+        RejectedCase{{"--d", "f", "h", "m"}, "--define, --deps, --deps-target"},
+        RejectedCase{{"-D", "x", "h", "m"}, "NAME=VALUE, not 'x'"},
+        RejectedCase{{"h", "m", "-D"}, "'-D' needs"},
+        RejectedCase{{"--deps", "d", "h", "m"}, "needs a target"},
+        RejectedCase{{"--deps", "d", "-o", "-", "h", "m"}, "needs a target"},
+        RejectedCase{{"-", "-"}, "standard input"}, RejectedCase{{"--warn=1", "h", "m"}, "no argument"},
+        RejectedCase{{"--tagsx", "h", "m"}, "'--tagsx'"}, RejectedCase{{"-x", "h", "m"}, "'-x'"},
+        RejectedCase{{"h", "m", "-o"}, "'-o' needs"}, RejectedCase{{"h", "m", "--value"}, "needs"},
+        RejectedCase{{"h", "m", "--codepage"}, "needs"}, RejectedCase{{"--tags=x", "h", "m"}, "no argument"},
+        RejectedCase{{"--tags", "--value", "v", "h", "m"}, "together"},
+        RejectedCase{{"-h-", "h", "m"}, "'--'"}));
 
 TEST(CliArguments, HelpAndVersionNeedNoOperands) {
   CliOptions options;
@@ -97,7 +100,46 @@ TEST(CliArguments, HelpAndVersionNeedNoOperands) {
   EXPECT_TRUE(options.help);
   ASSERT_EQ(Parse({"--version", "a", "b", "c"}, &options, &error), 1);
   EXPECT_TRUE(options.version);
-  EXPECT_EQ(std::string(kCliVersion), "morvane-cli 1.0\n");
+  const std::string version = kCliVersion;
+  EXPECT_EQ(version.substr(0, version.find('\n')), "morvane-cli (Morvane) 1.0");
+  EXPECT_NE(version.find("\nLicense MIT"), std::string::npos);
+}
+
+TEST(CliArguments, AbbreviationsDefinitionsDepsAndWarnings) {
+  using Definitions = std::vector<std::pair<std::string, std::string>>;
+  const struct {
+    std::vector<const char*> args;
+    Definitions definitions;
+    bool warn, strict;
+    std::string deps, depsTarget, output, value;
+  } cases[] = {
+      {{"--out", "o", "h", "m"}, {}, false, false, "", "", "o", ""},
+      {{"--outp=o", "--val", "v", "h", "m"}, {}, false, false, "", "", "o", "v"},
+      {{"-D", "a=b", "-Dc=d=e", "--define", "f=", "--def=g=h", "h", "m"},
+       {{"a", "b"}, {"c", "d=e"}, {"f", ""}, {"g", "h"}},
+       false,
+       false,
+       "",
+       "",
+       "",
+       ""},
+      {{"--warn", "h", "m"}, {}, true, false, "", "", "", ""},
+      {{"--str", "h", "m"}, {}, true, true, "", "", "", ""},
+      {{"--deps", "r.d", "-o", "r.txt", "h", "m"}, {}, false, false, "r.d", "", "r.txt", ""},
+      {{"--deps=r.d", "--deps-t", "all", "h", "m"}, {}, false, false, "r.d", "all", "", ""},
+  };
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    ASSERT_EQ(Parse(c.args, &options, &error), 1) << error;
+    EXPECT_EQ(options.definitions, c.definitions) << c.args[0];
+    EXPECT_EQ(options.warn, c.warn) << c.args[0];
+    EXPECT_EQ(options.strict, c.strict) << c.args[0];
+    EXPECT_EQ(options.hasDeps ? options.deps : "", c.deps) << c.args[0];
+    EXPECT_EQ(options.hasDepsTarget ? options.depsTarget : "", c.depsTarget) << c.args[0];
+    EXPECT_EQ(options.hasOutput ? options.output : "", c.output) << c.args[0];
+    EXPECT_EQ(options.hasValue ? options.valueName : "", c.value) << c.args[0];
+  }
 }
 
 TEST(CliArguments, EachParseStartsAfresh) {

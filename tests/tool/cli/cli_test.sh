@@ -67,8 +67,9 @@ usage)
   run --help; expect_rc 0 "--help"; head -n1 out | grep -q '^Usage: morvane-cli \[OPTION\]... HEADER MAIN$' || fail "--help text"
   grep -q '（出力結果）' out || fail "--help names the result row"
   run -h x; expect_rc 0 "-h"
-  run --version; expect_rc 0 "--version"; expect_out 'morvane-cli 1.0\n' "--version"
-  printf 'dash' >-; run -- '' -; expect_rc 0 "operand after --"; expect_out 'dash' "operand after --"
+  run --version; expect_rc 0 "--version"; head -n1 out | grep -qx 'morvane-cli (Morvane) 1.0' || fail "--version first line"
+  grep -q '^License MIT' out || fail "--version names the license"
+  printf 'dash' >-o; run -- '' -o; expect_rc 0 "operand after --"; expect_out 'dash' "operand after --"
   ;;
 status)
   run '' ''; expect_rc 0 "both empty"; expect_out '' "both empty"; expect_err '' "both empty"
@@ -77,14 +78,14 @@ status)
   run h.txt m.txt; expect_rc 0 "header and main"; expect_out 'Hello, world!\r\nwor\r\n' "header and main"
   expect_err '' "header and main"
   run missing.txt m.txt; expect_rc 1 "missing header"; expect_out 'Hello, !\r\n\r\n' "missing header"
-  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "missing header"
+  expect_err 'morvane-cli: missing.txt: cannot read: No such file or directory\n' "missing header"
   run missing.txt missing2.txt; expect_rc 1 "both missing"; expect_out '' "both missing"
-  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\nmorvane-cli: メインファイルの読み込みに失敗しました。\n' "both missing"
+  expect_err 'morvane-cli: missing.txt: cannot read: No such file or directory\nmorvane-cli: missing2.txt: cannot read: No such file or directory\n' "both missing"
   printf '%s' "$overflow" >over.txt
   run h.txt over.txt; expect_rc 2 "failed expansion"; expect_out '' "failed expansion"
-  expect_err 'morvane-cli: メモリ不足またはオーバーフローが発生しました。\n' "failed expansion"
+  expect_err "morvane-cli: over.txt: cannot expand: tag 'big' would write 1,600,000 bytes, more than the 1,048,575 a result holds (see its loop and min)\n" "failed expansion"
   run over.txt missing.txt; expect_rc 2 "failed header expansion"
-  expect_err 'morvane-cli: メモリ不足またはオーバーフローが発生しました。\n' "main not read after a failed header"
+  expect_err "morvane-cli: over.txt: cannot expand: tag 'big' would write 1,600,000 bytes, more than the 1,048,575 a result holds (see its loop and min)\n" "main not read after a failed header"
   printf 'kept[_eof]dropped' >eof.txt
   run '' eof.txt; expect_rc 0 "_eof"; expect_out 'kept' "_eof ends the result"
   head -c 1048576 /dev/zero | tr '\0' 'a' >big.txt
@@ -97,7 +98,11 @@ status)
     grep -q '^morvane-cli: cannot write standard output$' err || fail "standard output failure message"
   fi
   run_in C missing.txt ''; expect_rc 1 "C locale"
-  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "C locale prints UTF-8"
+  expect_err 'morvane-cli: missing.txt: cannot read: No such file or directory\n' "C locale speaks English"
+  # Japanese when the locale's messages are Japanese, the fixed sentence first; UTF-8 where the locale
+  # itself is missing or plain ASCII.
+  run_in ja_JP.UTF-8 missing.txt ''; expect_rc 1 "Japanese locale"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。 missing.txt: ファイルがありません\n' "Japanese messages"
   ;;
 output)
   printf '[x data="saved"]<[x]>' >m.txt
@@ -119,7 +124,7 @@ output)
   printf 'old' >expected; cmp -s keep.txt expected || fail "-o after a failed run keeps the file"
   run -o fresh.txt '' over.txt; [ ! -e fresh.txt ] || fail "-o after a failed run creates nothing"
   run -o no-such-dir/res.txt '' m.txt; expect_rc 74 "unwritable output"
-  expect_err 'morvane-cli: テキストファイルの書き込みに失敗しました。\n' "unwritable output"
+  expect_err 'morvane-cli: no-such-dir/res.txt: cannot write: no such folder\n' "unwritable output"
   run -o empty.txt '' ''; expect_rc 0 "empty result"; [ -f empty.txt ] && [ ! -s empty.txt ] || fail "empty result file"
   run -o tags-res.txt --tags '' m.txt; expect_rc 0 "-o with --tags"
   cmp -s tags-res.txt <(printf '<saved>') || fail "-o with --tags writes the result"
@@ -220,10 +225,11 @@ locale)
   export LOCPATH=$work/loc
   euc() { printf '%s' "$1" | iconv -f UTF-8 -t EUC-JP; }
   run_in ja_JP.EUC-JP missing.txt ''; expect_rc 1 "EUC-JP locale"
-  { printf 'morvane-cli: '; euc 'ヘッダーファイルの読み込みに失敗しました。'; printf '\n'; } >expected
+  { printf 'morvane-cli: '; euc 'ヘッダーファイルの読み込みに失敗しました。 missing.txt: ファイルがありません'; printf '\n'; } >expected
   cmp -s err expected || fail "messages in the locale's encoding"
-  run_in en_US.ISO-8859-1 missing.txt ''; expect_rc 1 "Latin-1 locale"
-  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。\n' "messages the locale cannot show stay UTF-8"
+  env -u LC_ALL LC_CTYPE=en_US.ISO-8859-1 LC_MESSAGES=ja_JP.UTF-8 "$cli" missing.txt '' >out 2>err; rc=$?
+  expect_rc 1 "Latin-1 locale"
+  expect_err 'morvane-cli: ヘッダーファイルの読み込みに失敗しました。 missing.txt: ファイルがありません\n' "messages the locale cannot show stay UTF-8"
   # An EUC-JP argument reaches the run in code page 932; the file's name on disk is in the locale's encoding.
   name=$(euc 'メイン表.txt')
   cp932 '[表 data="値"]<[表]>' >"$name"

@@ -46,7 +46,7 @@ memory)
       ;;
     2)
       [ "$(cat out.txt)" = old ] || fail "allocation $n: status 2 but the output file was written"
-      grep -q -e 'メモリが不足しています。' -e 'メモリ不足またはオーバーフローが発生しました。' err ||
+      grep -q -e ': out of memory$' err ||
         fail "allocation $n: status 2 without the out-of-memory message: $(cat err)"
       ;;
     *) fail "allocation $n: status $rc: $(head -c 200 err)" ;;

@@ -1,0 +1,179 @@
+// What the engine tells a caller that asks: why an expansion failed, and what the language dropped, ignored
+// or partly applied (the notices an observer hears).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/expand.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace morvane::testing {
+namespace {
+
+class DiagnosticsTest : public EngineTest {
+ protected:
+  void TearDown() override {
+    SetWorkBudget(WorkBudget{});
+    SetExpansionObserver(ExpansionObserver{});
+    EngineTest::TearDown();
+  }
+};
+
+TEST_F(DiagnosticsTest, FailuresTellTheirReason) {
+  const struct {
+    const char* text;
+    WorkBudget budget;
+    ExpansionFailure reason;
+    const char* tag;
+    uint64_t bytes;
+  } cases[] = {
+      {"[self data=\"[self]\"][self]", {}, ExpansionFailure::kUnchangedPass, "self", 0},
+      {"[x]\\[", {}, ExpansionFailure::kNone, "", 0},  // succeeds: the record is cleared
+      {"[a data=\"[b]\"][b data=\"[a]\"][a]", {}, ExpansionFailure::kTooManyPasses, "", 0},
+      {"[t data=\"[d data=\\\"1\\\"][t]\"][t]",
+       {3, kMaxPassBytes, kMaxPassTags},
+       ExpansionFailure::kTooManyPasses,
+       "",
+       0},
+      {"[grow data=\"[grow][grow]\"][grow]", {}, ExpansionFailure::kResultTooLarge, "grow", 12},
+      {"[s data=\"x\"][s min=\"-1\"]", {}, ExpansionFailure::kFieldTooLarge, "s", 4294967295u},
+      {"[s data=\"ab\"][s loop=\"600000\"]", {}, ExpansionFailure::kFieldTooLarge, "s", 1200000},
+      {"[x data=\"[x][x]\"][x]", {kMaxPasses, 64, kMaxPassTags}, ExpansionFailure::kTooMuchText, "", 0},
+      {"[x data=\"[x][x]\"][x]",
+       {kMaxPasses, kMaxPassBytes, 8},
+       ExpansionFailure::kTooManyExpressions,
+       "",
+       0},
+  };
+  for (const auto& c : cases) {
+    gTagTable.ClearAll();
+    SetWorkBudget(c.budget);
+    const bool succeeded = Expand(c.text).has_value();
+    const ExpansionFailureRecord& failure = LastExpansionFailure();
+    EXPECT_EQ(succeeded, c.reason == ExpansionFailure::kNone) << c.text;
+    EXPECT_EQ(failure.reason, c.reason) << c.text;
+    EXPECT_STREQ(failure.tag, c.tag) << c.text;
+    if (c.bytes != 0) {
+      EXPECT_EQ(failure.bytes, c.bytes) << c.text;
+    }
+  }
+}
+
+struct Heard {
+  ExpansionEvent event;
+  size_t at;  // offset in the text
+  uint32_t pass;
+  std::string name;
+  std::string word;
+  std::string keyword;
+  uint32_t number;
+};
+
+class NoticesTest : public DiagnosticsTest {
+ protected:
+  // Expands `text` for its definitions, as a header is: its first pass reads it where it stands.
+  std::vector<Heard> Listen(const std::string& text) {
+    heard_.clear();
+    std::vector<char> source(text.begin(), text.end());
+    source.push_back('\0');
+    text_ = source.data();
+    SetExpansionObserver(ExpansionObserver{&NoticesTest::Record, this});
+    ExpandText(nullptr, source.data(), kTextBufferSize);
+    SetExpansionObserver(ExpansionObserver{});
+    return heard_;
+  }
+
+ private:
+  static void Record(void* self, const ExpansionNotice& notice) {
+    auto* test = static_cast<NoticesTest*>(self);
+    // Offsets only mean something in the first pass, which reads the text where it stands.
+    const size_t at = notice.pass == 1 ? static_cast<size_t>(notice.at - test->text_) : 0;
+    test->heard_.push_back({notice.event, at, notice.pass, notice.name, notice.word ? notice.word : "",
+                            notice.keyword ? notice.keyword : "", notice.number});
+  }
+
+  const char* text_ = nullptr;
+  std::vector<Heard> heard_;
+};
+
+TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
+  using E = ExpansionEvent;
+  const struct {
+    std::string text;
+    Heard expected;  // the first notice
+    size_t count = 1;
+  } cases[] = {
+      {"a [none] b", {E::kMissingTag, 2, 1, "none", "none", "", 0}},
+      {"[x dta=\"v\"]", {E::kUnknownWord, 3, 1, "x", "dta", "", 0}, 2},           // then x is missing
+      {"[x data]", {E::kWordWithoutValue, 3, 1, "x", "data", "", 0}, 2},          // then x is missing
+      {"[x data =\"v\"]", {E::kSpaceBeforeEquals, 3, 1, "x", "data", "", 0}, 2},  // then x is missing
+      {"[x data= \"v\"]", {E::kSpaceAfterEquals, 8, 1, "x", "", "data", 0}},
+      {"[x data=v]", {E::kUnquotedValue, 8, 1, "x", "", "data", 0}},
+      {"[x data=\"v\"][x min=\"010\"]", {E::kNumber, 19, 1, "x", "010", "min", 8}},
+      {"[x data=\"v\"][x loop=\"-1\"]", {E::kNumber, 20, 1, "x", "-1", "loop", 4294967295u}},
+      {"[x data=\"v\"][x max=\"3rd\"]", {E::kNumber, 19, 1, "x", "3rd", "max", 3}},
+      {"[x data=\"v\"][x align=\"rigth\"]", {E::kBadChoice, 21, 1, "x", "rigth", "align", 0}},
+      {"[x readonly=\"maybe\"]", {E::kBadChoice, 12, 1, "x", "maybe", "readonly", 0}},
+      {"[x data=\"open", {E::kUnclosedQuote, 8, 1, "x", "", "", 0}, 2},  // and so the expression
+      {"[x data=\"v\"", {E::kUnclosedExpression, 0, 1, "x", "", "", 0}},
+      {"[" + std::string(32, 'n') + "]", {E::kLongName, 0, 1, std::string(31, 'n'), "", "", 0}},
+      {"[x data=\"v\" readonly=\"yes\"][x data=\"w\"]", {E::kReadOnly, 35, 1, "x", "", "data", 0}},
+      {"[x datafile=\"\\no-such-file.txt\"]",
+       {E::kDatafileUnreadable, 12, 1, "x", "\\no-such-file.txt", "", 0}},
+  };
+  for (const auto& c : cases) {
+    gTagTable.ClearAll();
+    const std::vector<Heard> heard = Listen(c.text);
+    ASSERT_EQ(heard.size(), c.count) << c.text;
+    const Heard& h = heard[0];
+    const Heard& e = c.expected;
+    EXPECT_EQ(h.event, e.event) << c.text;
+    EXPECT_EQ(h.at, e.at) << c.text;
+    EXPECT_EQ(h.pass, e.pass) << c.text;
+    EXPECT_EQ(h.name, e.name) << c.text;
+    EXPECT_EQ(h.word, e.word) << c.text;
+    EXPECT_EQ(h.keyword, e.keyword) << c.text;
+    EXPECT_EQ(h.number, e.number) << c.text;
+  }
+}
+
+TEST_F(NoticesTest, PlainTextsAndTheRemainsOfANoticedValueStaySilent) {
+  const char* silent[] = {
+      "[x data=\"v\" min=\"0\" max=\"10\" loop=\"2\" align=\"center\" padding=\"-\" readonly=\"no\"][x]",
+      "[x data=\"v\"][x min=\"4294967295\"]",
+      "no tags at all, \\[ an escape",
+  };
+  for (const char* text : silent) {
+    gTagTable.ClearAll();
+    EXPECT_TRUE(Listen(text).empty()) << text;
+  }
+  // One notice for a word that is no keyword, none for the words its value splits into.
+  gTagTable.ClearAll();
+  EXPECT_EQ(Listen("[x note=\"a b c\" data=\"v\"]").size(), 1u);
+  // Its value's ']' ends the expression, which then names a missing tag.
+  gTagTable.ClearAll();
+  const std::vector<Heard> heard = Listen("[x note=\"a]b\" data=\"v\"]");
+  ASSERT_EQ(heard.size(), 2u);
+  EXPECT_EQ(heard[0].event, ExpansionEvent::kUnknownWord);
+  EXPECT_EQ(heard[1].event, ExpansionEvent::kMissingTag);
+}
+
+TEST_F(NoticesTest, LaterPassesAreNumbered) {
+  const std::vector<Heard> heard = Listen("[v data=\"[gone]\"][v]");
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].event, ExpansionEvent::kMissingTag);
+  EXPECT_EQ(heard[0].pass, 2u);
+  EXPECT_EQ(heard[0].name, "gone");
+}
+
+TEST_F(NoticesTest, AFullTableLeavesItsBracketAndSaysSo) {
+  FillTable();
+  const std::vector<Heard> heard = Listen("[new data=\"v\"]");
+  ASSERT_FALSE(heard.empty());
+  EXPECT_EQ(heard[0].event, ExpansionEvent::kTableFull);
+  EXPECT_EQ(heard[0].at, 0u);
+}
+
+}  // namespace
+}  // namespace morvane::testing

@@ -1,0 +1,360 @@
+#include "tool/cli/cli_messages.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/text.h"
+
+namespace morvane {
+
+namespace {
+
+Language gLanguage = Language::kEnglish;
+
+struct Text {
+  const char* english;
+  const char* japanese;
+};
+
+const char* Pick(const Text& text) {
+  return gLanguage == Language::kJapanese ? text.japanese : text.english;
+}
+
+// In the order of MessageId. {1}, {2}, ... stand for the arguments.
+constexpr Text kMessages[] = {
+    // kTryHelp
+    {"Try 'morvane-cli --help' for more information.", "詳しくは 'morvane-cli --help' を見てください。"},
+    // kUnknownOption
+    {"unknown option '{1}'", "不明なオプション '{1}' です"},
+    // kAmbiguousOption
+    {"option '{1}' is ambiguous: {2}", "オプション '{1}' はあいまいです: {2}"},
+    // kOptionNeedsArgument
+    {"option '{1}' needs an argument", "オプション '{1}' には引数が要ります"},
+    // kOptionTakesNoArgument
+    {"option '{1}' takes no argument", "オプション '{1}' は引数を取りません"},
+    // kOptionsExclusive
+    {"{1} and {2} cannot be used together", "{1} と {2} は一緒に使えません"},
+    // kExpectedTwoFiles
+    {"expected two files, HEADER and MAIN (\"\" to skip one)",
+     "ファイルを二つ、HEADER と MAIN を指定してください（\"\" で省略できます）"},
+    // kTooManyArguments
+    {"too many arguments: expected HEADER and MAIN",
+     "引数が多すぎます。HEADER と MAIN だけを指定してください"},
+    // kBothStandardInput
+    {"HEADER and MAIN cannot both be standard input ('-')",
+     "HEADER と MAIN の両方を標準入力（-）にはできません"},
+    // kDefineNeedsValue
+    {"-D needs NAME=VALUE, not '{1}'", "-D には NAME=VALUE を指定してください（'{1}' ではなく）"},
+    // kDefineBadName
+    {"-D {1}: a tag name has at most 31 bytes and no space or ']'",
+     "-D {1}: タグの名前は 31 バイトまでで、空白と ] を含められません"},
+    // kDepsNeedTarget
+    {"--deps needs a target: -o FILE or --deps-target NAME",
+     "--deps にはターゲットが要ります: -o FILE か --deps-target NAME"},
+    // kUnknownCodePage
+    {"unknown code page '{1}'", "不明なコードページ '{1}' です"},
+    // kUnknownEnvironmentCodePage
+    {"MORVANE_CODEPAGE names an unknown code page", "環境変数 MORVANE_CODEPAGE のコードページは使えません"},
+    // kArgumentNotInCodePage
+    {"'{1}' cannot be written in the active code page", "'{1}' は現在のコードページで表せません"},
+    // kEpochMalformed
+    {"SOURCE_DATE_EPOCH='{1}' is not a number of seconds since 1970-01-01 UTC (decimal digits only)",
+     "SOURCE_DATE_EPOCH='{1}' は 1970-01-01 UTC からの秒数ではありません（10 進の数字だけが使えます）"},
+    // kEpochOutOfRange
+    {"SOURCE_DATE_EPOCH='{1}' is a date beyond the year 65535",
+     "SOURCE_DATE_EPOCH='{1}' は 65535 年より後の日付です"},
+    // kCannotWriteStandardOutput
+    {"cannot write standard output", "標準出力に書き込めません"},
+    // kNoMemory
+    {"out of memory", "メモリが不足しています。"},
+    // kCannotRead: {1} the tool's fixed sentence, {2} the file, {3} the cause
+    {"{2}: cannot read: {3}", "{1} {2}: {3}"},
+    // kCannotWrite
+    {"{2}: cannot write: {3}", "{1} {2}: {3}"},
+    // kCannotExpand
+    {"{2}: cannot expand: {3}", "{1} {2}: {3}"},
+    // kWarning: {1} file, {2} line, {3} column, {4} the warning
+    {"{1}:{2}:{3}: warning: {4}", "{1}:{2}:{3}: 警告: {4}"},
+    // kWarningInPass: {1} file, {2} pass, {3} the warning, {4} the expression's first bytes
+    {"{1}: pass {2}: warning: {3}, in '{4}'", "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
+};
+static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<size_t>(MessageId::kMessageCount));
+
+std::string Fill(const char* pattern, std::initializer_list<std::string> arguments) {
+  std::string text;
+  for (const char* p = pattern; *p != '\0'; ++p) {
+    if (p[0] == '{' && p[1] >= '1' && p[1] <= '9' && p[2] == '}') {
+      const size_t index = static_cast<size_t>(p[1] - '1');
+      if (index < arguments.size()) text += *(arguments.begin() + index);
+      p += 2;
+    } else {
+      text += *p;
+    }
+  }
+  return text;
+}
+
+std::string Say(const Text& text, std::initializer_list<std::string> arguments = {}) {
+  return Fill(Pick(text), arguments);
+}
+
+}  // namespace
+
+void SetMessageLanguage(Language language) {
+  gLanguage = language;
+}
+
+Language MessageLanguage() {
+  return gLanguage;
+}
+
+bool IsJapaneseLocaleName(const char* name) {
+  return name != nullptr && name[0] == 'j' && name[1] == 'a' &&
+         (name[2] == '\0' || name[2] == '_' || name[2] == '.' || name[2] == '@');
+}
+
+std::string FormatMessage(MessageId id, std::initializer_list<std::string> arguments) {
+  return Fill(Pick(kMessages[static_cast<size_t>(id)]), arguments);
+}
+
+std::string GroupedNumber(uint64_t number) {
+  std::string digits = std::to_string(number);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
+    digits.insert(static_cast<size_t>(at), ",");
+  return digits;
+}
+
+std::string FileErrorText(FileError error, int systemError, bool writing) {
+  const std::string limit = GroupedNumber(kTextBufferSize - 1);
+  switch (error) {
+    case FileError::kNone:
+      return "";
+    case FileError::kMissing:
+      return writing ? Say({"no such folder", "フォルダーがありません"})
+                     : Say({"No such file or directory", "ファイルがありません"});
+    case FileError::kFolder:
+      return Say({"is a folder", "フォルダーです"});
+    case FileError::kNotRegular:
+      return Say(
+          {"not a regular file (a device or a pipe)", "通常のファイルではありません（デバイスかパイプ）"});
+    case FileError::kTooLarge:
+      return writing ? Say({"too large for the file system", "ファイルシステムに収まりません"})
+                     : Say({"larger than {1} bytes", "{1} バイトより大きいファイルです"}, {limit});
+    case FileError::kNoAccess:
+      return Say({"permission denied", "アクセスが拒否されました"});
+    case FileError::kReadOnly:
+      return Say({"read-only", "読み取り専用です"});
+    case FileError::kPathTooLong:
+      return Say({"path longer than {1} bytes", "パスが {1} バイトを超えています"},
+                 {std::to_string(kPathBufferSize - 1)});
+    case FileError::kPathNotNameable:
+      return Say(
+          {"the name has no form in the file system's encoding", "名前をファイル名の文字コードで表せません"});
+    case FileError::kShortRead:
+      return Say({"the read ended early", "読み込みが途中で終わりました"});
+    case FileError::kNoSpace:
+      return Say({"no space left", "空き容量がありません"});
+    case FileError::kOther:
+      break;
+  }
+  return Say({"system error {1}", "システムエラー {1}"}, {std::to_string(systemError)});
+}
+
+std::string ExpansionFailureText(const ExpansionFailureRecord& failure) {
+  const std::string limit = GroupedNumber(kTextBufferSize - 1);
+  const std::string tag = failure.tag;
+  switch (failure.reason) {
+    case ExpansionFailure::kNone:
+    case ExpansionFailure::kResultTooLarge:
+      if (!tag.empty()) {
+        return Say({"the text would grow beyond {1} bytes while tag '{2}' is written",
+                    "タグ '{2}' を書くうちにテキストが {1} バイトを超えます"},
+                   {limit, tag});
+      }
+      return Say({"the text would grow beyond {1} bytes", "テキストが {1} バイトを超えます"}, {limit});
+    case ExpansionFailure::kFieldTooLarge:
+      return Say({"tag '{1}' would write {2} bytes, more than the {3} a result holds (see its loop and min)",
+                  "タグ '{1}' の出力が {2} バイトになり、結果の上限 {3} バイトを超えます（loop と min "
+                  "を見てください）"},
+                 {tag, GroupedNumber(failure.bytes), limit});
+    case ExpansionFailure::kUnchangedPass:
+      if (!tag.empty()) {
+        return Say({"tag '{1}' keeps expanding to itself", "タグ '{1}' が自分自身に展開され続けます"}, {tag});
+      }
+      return Say({"a pass changed nothing, so the passes would never end",
+                  "展開しても何も変わらず、展開が終わりません"});
+    case ExpansionFailure::kTooManyPasses:
+      return Say({"more than {1} passes: values keep making new expressions",
+                  "展開が {1} 回を超えました。値が新しい式を作り続けています"},
+                 {GroupedNumber(kMaxPasses)});
+    case ExpansionFailure::kTooMuchText:
+      return Say({"more than {1} bytes read over all passes", "展開で読んだ量が {1} バイトを超えました"},
+                 {GroupedNumber(kMaxPassBytes)});
+    case ExpansionFailure::kTooManyExpressions:
+      return Say({"more than {1} tag expressions over all passes", "展開したタグの式が {1} 個を超えました"},
+                 {GroupedNumber(kMaxPassTags)});
+    case ExpansionFailure::kOutOfMemory:
+      break;
+  }
+  return Say({"out of memory", "メモリが足りません"});
+}
+
+std::string RunMessageText(const ToolMessage& message, const std::string& fileName) {
+  const bool writing = message.cause == MessageCause::kWriteFailed;
+  switch (message.cause) {
+    case MessageCause::kReadFailed:
+    case MessageCause::kWriteFailed:
+      return FormatMessage(
+          writing ? MessageId::kCannotWrite : MessageId::kCannotRead,
+          {message.text, fileName, FileErrorText(message.fileError, message.systemError, writing)});
+    case MessageCause::kExpansionFailed:
+      return FormatMessage(MessageId::kCannotExpand,
+                           {message.text, fileName, ExpansionFailureText(message.expansion)});
+    case MessageCause::kNoMemory:
+      break;
+  }
+  if (fileName.empty()) return FormatMessage(MessageId::kNoMemory);
+  ExpansionFailureRecord noMemory;
+  noMemory.reason = ExpansionFailure::kOutOfMemory;
+  return FormatMessage(MessageId::kCannotExpand, {message.text, fileName, ExpansionFailureText(noMemory)});
+}
+
+namespace {
+
+// Why a number does not read as what it says.
+std::string NumberReason(const char* value) {
+  const char* p = value;
+  while (*p == ' ' || (*p >= 0x09 && *p <= 0x0D)) ++p;
+  if (*p == '\0') return Say({"no digits", "数字がありません"});
+  if (*p == '+' || *p == '-') return Say({"a sign: -1 is 4294967295", "符号付き（-1 は 4294967295）"});
+  if (p != value) return Say({"spaces before it", "前に空白があります"});
+  if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) return Say({"hexadecimal", "16 進数"});
+  if (p[0] == '0' && p[1] != '\0') {
+    const char* q = p;
+    while (*q >= '0' && *q <= '7') ++q;
+    if (*q != '\0')
+      return Say({"a leading 0 makes it octal, which stops at 8 or 9",
+                  "先頭の 0 で 8 進数になり、8 や 9 で止まります"});
+    return Say({"a leading 0 makes it octal", "先頭の 0 で 8 進数になります"});
+  }
+  const char* q = p;
+  while (*q >= '0' && *q <= '9') ++q;
+  if (*q != '\0') return Say({"what follows the digits is ignored", "数字の後ろは無視されます"});
+  return Say({"above 4294967295", "4294967295 を超えています"});
+}
+
+// The keyword a mistyped word most likely meant: one at most two edits away (letters inserted, dropped,
+// changed or swapped), compared without regard to case; empty when none is that close.
+std::string NearestKeyword(const std::string& word) {
+  static constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",
+                                              "min",  "max",      "align",    "padding"};
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  std::string best;
+  size_t bestDistance = 3;
+  for (const char* keyword : kKeywords) {
+    const std::string k = keyword;
+    if (word.size() > k.size() + 2 || k.size() > word.size() + 2) continue;
+    // Optimal string alignment distance.
+    std::vector<std::vector<size_t>> d(word.size() + 1, std::vector<size_t>(k.size() + 1));
+    for (size_t i = 0; i <= word.size(); ++i) d[i][0] = i;
+    for (size_t j = 0; j <= k.size(); ++j) d[0][j] = j;
+    for (size_t i = 1; i <= word.size(); ++i) {
+      for (size_t j = 1; j <= k.size(); ++j) {
+        const size_t cost = lower(word[i - 1]) == k[j - 1] ? 0 : 1;
+        d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + cost});
+        if (i > 1 && j > 1 && lower(word[i - 1]) == k[j - 2] && lower(word[i - 2]) == k[j - 1]) {
+          d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+      }
+    }
+    // Short words are near too many keywords: one edit at most for them.
+    const size_t allowed = word.size() <= 3 ? 1 : 2;
+    if (d[word.size()][k.size()] <= allowed && d[word.size()][k.size()] < bestDistance) {
+      bestDistance = d[word.size()][k.size()];
+      best = k;
+    }
+  }
+  return best;
+}
+
+std::string WithSuggestion(std::string text, const std::string& word) {
+  const std::string keyword = NearestKeyword(word);
+  if (keyword.empty() || word.empty() || KeywordEquals(word.c_str(), keyword.c_str())) return text;
+  return text + Say({"; did you mean '{1}'?", "。'{1}' のことですか"}, {keyword});
+}
+
+}  // namespace
+
+std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int systemError) {
+  const std::string name = notice.name != nullptr ? notice.name : "";
+  const std::string word = notice.word != nullptr ? notice.word : "";
+  const std::string keyword = notice.keyword != nullptr ? notice.keyword : "";
+  switch (notice.event) {
+    case ExpansionEvent::kMissingTag:
+      return Say({"no tag '{1}': the expression is dropped", "タグ '{1}' がありません。式は消えます"},
+                 {name});
+    case ExpansionEvent::kUnknownWord:
+      if (word.empty())
+        return Say(
+            {"'=' with no keyword before it: ignored", "= の前にキーワードがありません。無視されます"});
+      return WithSuggestion(Say({"'{1}' is no keyword: ignored, and its value is read as words",
+                                 "'{1}' はキーワードではありません。無視され、その値は単語として読まれます"},
+                                {word}),
+                            word);
+    case ExpansionEvent::kWordWithoutValue:
+      return WithSuggestion(
+          Say({"'{1}' has no '=' and no value: ignored", "'{1}' に = と値がありません。無視されます"},
+              {word}),
+          word);
+    case ExpansionEvent::kSpaceBeforeEquals:
+      return Say({"a space between '{1}' and '=': the attribute is ignored",
+                  "'{1}' と = の間に空白があります。この属性は無視されます"},
+                 {word});
+    case ExpansionEvent::kSpaceAfterEquals:
+      return Say(
+          {"a space after '{1}=': the value is empty", "'{1}=' の後ろに空白があります。値は空になります"},
+          {keyword});
+    case ExpansionEvent::kUnquotedValue:
+      return Say({"the value of '{1}' is not quoted: it is empty (as a number, 0)",
+                  "'{1}' の値が \" で囲まれていません。空の値（数としては 0）になります"},
+                 {keyword});
+    case ExpansionEvent::kNumber:
+      return Say({"{1}=\"{2}\" reads as {3} ({4})", "{1}=\"{2}\" は {3} と読まれます（{4}）"},
+                 {keyword, word, std::to_string(notice.number), NumberReason(word.c_str())});
+    case ExpansionEvent::kBadChoice:
+      if (keyword == "align") {
+        return Say({"align=\"{1}\" is none of left, center, right: ignored",
+                    "align=\"{1}\" は left、center、right のどれでもありません。無視されます"},
+                   {word});
+      }
+      return Say({"readonly=\"{1}\" is neither yes nor no: ignored",
+                  "readonly=\"{1}\" は yes でも no でもありません。無視されます"},
+                 {word});
+    case ExpansionEvent::kUnclosedQuote:
+      return Say({"a quoted value is not closed: it runs to the end of the text",
+                  "\" が閉じられていません。値はテキストの終わりまで続きます"});
+    case ExpansionEvent::kUnclosedExpression:
+      return Say({"'[{1}' has no ']': the expression runs to the end of the text",
+                  "'[{1}' に ] がありません。式はテキストの終わりまで続きます"},
+                 {name});
+    case ExpansionEvent::kLongName:
+      return Say({"a name of 32 bytes or more: the '[' stays as text",
+                  "名前が 32 バイト以上です。[ は文字のまま残ります"});
+    case ExpansionEvent::kTableFull:
+      return Say({"the tag table is full ({1} tags): the '[' of a new tag stays as text",
+                  "タグ表がいっぱいです（{1} 個）。新しいタグの [ は文字のまま残ります"},
+                 {GroupedNumber(kTagCapacity)});
+    case ExpansionEvent::kReadOnly:
+      return Say(
+          {"tag '{1}' is read-only: {2} is ignored", "タグ '{1}' は読み取り専用です。{2} は無視されます"},
+          {name, keyword});
+    case ExpansionEvent::kDatafileUnreadable:
+      return Say({"datafile \"{1}\" cannot be read: {2}; the tag keeps its value",
+                  "datafile \"{1}\" を読み込めません: {2}。タグの値は変わりません"},
+                 {word, FileErrorText(fileError, systemError, false)});
+  }
+  return "";
+}
+
+}  // namespace morvane
