@@ -34,6 +34,7 @@ struct Expression {
   FieldSpec spec;
   const char* start = nullptr;  // its '['
   const char* name = "";
+  bool valueNoticed = false;  // the value being applied was already noticed (unquoted), so it is not again
 };
 
 bool Observed() {
@@ -63,8 +64,9 @@ bool PlainDecimal(const char* value) {
 // A number's value, noticed when it does not read as plain decimal.
 uint32_t ReadNumber(const Expression& expression, const char* keyword, const char* value, const char* at) {
   const uint32_t number = ParseNumber(value);
-  if (Observed() && !PlainDecimal(value))
+  if (Observed() && !expression.valueNoticed && !PlainDecimal(value)) {
     Notify(expression, ExpansionEvent::kNumber, at, value, keyword, number);
+  }
   return number;
 }
 
@@ -104,7 +106,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       } else if (KeywordEquals(value, "no")) {
         tag->flags &= ~TAG_READONLY;
       } else {
-        Notify(expression, ExpansionEvent::kBadChoice, at, value, "readonly");
+        if (!expression.valueNoticed) Notify(expression, ExpansionEvent::kBadChoice, at, value, "readonly");
       }
       break;
     case Keyword::kLoop:
@@ -128,7 +130,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       } else if (KeywordEquals(value, "right")) {
         spec.align = Align::kRight;
       } else {
-        Notify(expression, ExpansionEvent::kBadChoice, at, value, "align");
+        if (!expression.valueNoticed) Notify(expression, ExpansionEvent::kBadChoice, at, value, "align");
       }
       break;
     case Keyword::kPadding:
@@ -268,6 +270,7 @@ bool ReadAttributes(const char*& p, Expression& expression, const char* name, Pa
         const char* const valueStart = p;
         NoticeValue(expression, kKeywords[static_cast<int>(keyword)], p);
         quiet = *valueStart != '"';
+        expression.valueNoticed = quiet;
         bool quoteClosed = false;
         p = ParseQuoted(p, scratch, scratchSize, &quoteClosed);
         if (*valueStart == '"' && !quoteClosed)

@@ -181,7 +181,12 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
     pending.lineOrPass[2] = ExpressionStart(notice.expression);
     pending.place = pending.lineOrPass[2];
   }
+  // The text a later pass reads holds what the earlier ones left: an expression met again there (a '['
+  // left as text, say) is the one already told.
+  const std::string sameExpression = ExpressionStart(notice.expression) + '\n' + pending.text;
+  if (!pending.firstPass && seen_.count(sameExpression) != 0) return;
   if (!seen_.insert(pending.place + '\n' + pending.text).second) return;
+  seen_.insert(sameExpression);
   pending_.push_back(std::move(pending));
 }
 

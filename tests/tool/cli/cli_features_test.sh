@@ -1,0 +1,231 @@
+#!/usr/bin/env bash
+# End-to-end checks of morvane-cli's messages, warnings, standard streams, definitions and dependency files:
+# cli_features_test.sh BINARY GROUP runs one group of cases.
+set -uo pipefail
+cli=$1
+group=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+export LC_ALL=C.UTF-8
+unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH LANG LANGUAGE LC_MESSAGES
+failures=0
+source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
+
+run() {
+  "$cli" "$@" >out 2>err
+  rc=$?
+}
+fail() {
+  echo "FAIL [$group] $*"
+  echo "  status: $rc"
+  echo "  stdout: $(head -c 300 out)"
+  echo "  stderr: $(head -c 600 err)"
+  failures=$((failures + 1))
+}
+expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: expected status $1"; }
+expect_out() {
+  printf "$1" >expected
+  cmp -s out expected || fail "$2: standard output differs from '$1'"
+}
+# expect_err_line LINE LABEL: standard error holds exactly this line.
+expect_err_line() { grep -qxF -- "$1" err || fail "$2: no line '$1' on standard error"; }
+
+case $group in
+messages)
+  # A read failure names the file and why; a failed expansion names the file and the limit that ended it.
+  # The same table in English and in Japanese (the fixed sentence first).
+  mkdir folder
+  head -c 1048576 /dev/zero | tr '\0' 'a' >big.txt
+  printf '[s data="[s]"][s]' >self.txt
+  printf '[a data="[b]"][b data="[a]"][a]' >cycle.txt
+  printf '[x data="v"][x min="-1"]' >field.txt
+  printf '[g data="[g][g]"][g]' >grow.txt
+  while IFS='|' read -r file english japanese; do
+    run '' "$file"
+    [ "$rc" -eq 1 ] || [ "$rc" -eq 2 ] || fail "$file: status"
+    expect_err_line "morvane-cli: $file: $english" "$file in English"
+    LC_ALL=ja_JP.UTF-8 "$cli" '' "$file" >out 2>err
+    grep -qF -- "$file: $japanese" err || fail "$file in Japanese: $(cat err)"
+    case $rc in
+    1) grep -q '^morvane-cli: メインファイルの読み込みに失敗しました。 ' err || fail "$file: the fixed sentence first" ;;
+    esac
+  done <<'TABLE'
+missing.txt|cannot read: No such file or directory|ファイルがありません
+folder|cannot read: is a folder|フォルダーです
+big.txt|cannot read: larger than 1,048,575 bytes|1,048,575 バイトより大きいファイルです
+self.txt|cannot expand: tag 's' keeps expanding to itself|タグ 's' が自分自身に展開され続けます
+cycle.txt|cannot expand: more than 4,096 passes: values keep making new expressions|展開が 4,096 回を超えました
+field.txt|cannot expand: tag 'x' would write 4,294,967,295 bytes, more than the 1,048,575 a result holds (see its loop and min)|タグ 'x' の出力が 4,294,967,295 バイトになり
+grow.txt|cannot expand: the text would grow beyond 1,048,575 bytes while tag 'g' is written|タグ 'g' を書くうちにテキストが 1,048,575 バイトを超えます
+TABLE
+  LC_ALL=ja_JP.UTF-8 "$cli" '' self.txt >out 2>err
+  grep -q '^morvane-cli: メモリ不足またはオーバーフローが発生しました。 self.txt: ' err || fail "expansion: the fixed sentence first"
+  # A file the user may not read (as an unprivileged user, since root reads anything).
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    mkdir -m 755 open && printf 'x' >open/secret.txt && chmod 000 open/secret.txt && chmod 755 .
+    setpriv --reuid=nobody --regid=nogroup --clear-groups "$cli" '' open/secret.txt >out 2>err
+    grep -qxF 'morvane-cli: open/secret.txt: cannot read: permission denied' err || fail "permission denied: $(cat err)"
+  fi
+  # Writes name their file too.
+  printf 'x' >m.txt
+  run -o folder '' m.txt; expect_rc 74 "-o a folder"; expect_err_line "morvane-cli: folder: cannot write: is a folder" "-o a folder"
+  printf 'old' >ro.txt && chmod 444 ro.txt
+  run -o ro.txt '' m.txt; expect_rc 74 "-o read-only"; expect_err_line "morvane-cli: ro.txt: cannot write: read-only" "-o read-only"
+  # Usage errors follow the language.
+  LC_ALL=ja_JP.UTF-8 "$cli" --bogus a b >out 2>err; rc=$?
+  expect_rc 64 "Japanese usage error"
+  grep -qxF "morvane-cli: 不明なオプション '--bogus' です" err || fail "Japanese usage error: $(cat err)"
+  LC_ALL=C LC_MESSAGES=ja_JP.UTF-8 "$cli" --bogus a b >out 2>err
+  grep -q '^morvane-cli: unknown option' err || fail "LC_ALL wins over LC_MESSAGES"
+  env -u LC_ALL LC_MESSAGES=ja_JP.UTF-8 LANG=C "$cli" --bogus a b >out 2>err
+  grep -q '^morvane-cli: 不明なオプション' err || fail "LC_MESSAGES wins over LANG"
+  ;;
+warnings)
+  # Each thing the language drops, ignores or partly applies, with its place and in both languages.
+  {
+    printf '[x dta="v"]\n'
+    printf '[PLUMS][plums data="p"]\n'
+    printf '[m data="v"][m min=6] [m min = "6"] [m align="rigth"] [m min="010"] [m readonly="maybe"]\n'
+    printf 'arr[0] [later][later data="L"]\n'
+    printf '[f datafile="\\missing.txt"][ro data="1" readonly="yes"][ro data="2"]\n'
+    printf '[%s]\n' "$(printf 'n%.0s' $(seq 32))"
+    printf '[v data="[gone]"][v]\n'
+    printf '[open data="unclosed\n'
+  } >main.txt
+  run --warn '' main.txt; expect_rc 0 "--warn keeps the status"
+  while IFS='|' read -r line; do
+    expect_err_line "$line" "$line"
+  done <<'TABLE'
+main.txt:1:4: warning: 'dta' is no keyword: ignored, and its value is read as words; did you mean 'data'?
+main.txt:1:1: warning: no tag 'x': the expression is dropped
+main.txt:2:1: warning: no tag 'PLUMS': the expression is dropped; there is a tag 'plums' (names are case-sensitive)
+main.txt:3:20: warning: the value of 'min' is not quoted: it is empty (as a number, 0)
+main.txt:3:26: warning: a space between 'min' and '=': the attribute is ignored
+main.txt:3:46: warning: align="rigth" is none of left, center, right: ignored
+main.txt:3:62: warning: min="010" reads as 8 (a leading 0 makes it octal)
+main.txt:3:81: warning: readonly="maybe" is neither yes nor no: ignored
+main.txt:4:4: warning: no tag '0': the expression is dropped
+main.txt:4:8: warning: no tag 'later': the expression is dropped; it is defined later, and a reference before its definition finds nothing
+main.txt:5:13: warning: datafile "\missing.txt" cannot be read: No such file or directory; the tag keeps its value
+main.txt:5:65: warning: tag 'ro' is read-only: data is ignored
+main.txt:6:1: warning: a name of 32 bytes or more: the '[' stays as text
+main.txt: pass 2: warning: no tag 'gone': the expression is dropped, in '[gone]'
+main.txt:8:12: warning: a quoted value is not closed: it runs to the end of the text
+main.txt:8:1: warning: '[open' has no ']': the expression runs to the end of the text
+TABLE
+  # One line each, no more: a place is told once, and the words of a noticed value stay silent.
+  [ "$(grep -c ': warning: ' err)" -eq 16 ] || fail "expected 16 warnings, got $(grep -c ': warning: ' err)"
+  LC_ALL=ja_JP.UTF-8 "$cli" --warn '' main.txt >out 2>err
+  expect_err_line "main.txt:1:4: 警告: 'dta' はキーワードではありません。無視され、その値は単語として読まれます。'data' のことですか" "Japanese warning"
+  expect_err_line "main.txt:3:62: 警告: min=\"010\" は 8 と読まれます（先頭の 0 で 8 進数になります）" "Japanese number"
+  # Columns count characters of the code page: a kanji is one.
+  printf '日本[missing]\n' >u.txt
+  run --warn '' u.txt; expect_err_line "u.txt:1:3: warning: no tag 'missing': the expression is dropped" "utf-8 column"
+  cp932 '日本[missing]' >s.txt
+  run --warn --codepage 932 '' s.txt; expect_err_line "s.txt:1:3: warning: no tag 'missing': the expression is dropped" "932 column"
+  # An expression that lost its ']' swallows the next lines; what it reads there says where it began.
+  printf '[b data="B"\n[c data="C"]\n' >open.txt
+  run --warn '' open.txt
+  grep -q "^open.txt:2:1: warning: .*(inside '\[b', begun at line 1, column 1: a missing ']'?)" err || fail "open expression note"
+  # The header's warnings name the header.
+  printf '[h dta="1"]' >h.txt
+  run --warn h.txt ''; grep -q '^h.txt:1:4: warning: ' err || fail "header warnings"
+  # Without --warn, nothing.
+  run '' main.txt; [ ! -s err ] || fail "warnings without --warn"
+  ;;
+strict)
+  printf '[x data="v"]<[x]>' >clean.txt
+  printf '[x data="v"]<[y]>' >warned.txt
+  printf 'old' >keep.txt
+  run --strict '' clean.txt; expect_rc 0 "--strict clean"; expect_out '<v>' "--strict clean"
+  run --strict '' warned.txt; expect_rc 4 "--strict warned"; expect_out '' "--strict prints nothing"
+  grep -q '^warned.txt:1:14: warning: ' err || fail "--strict tells the warning"
+  run --strict -o keep.txt '' warned.txt; expect_rc 4 "--strict -o"
+  [ "$(cat keep.txt)" = old ] || fail "--strict writes nothing with -o"
+  run --strict -o fresh.txt '' warned.txt; [ ! -e fresh.txt ] || fail "--strict creates nothing"
+  # The order of statuses: 2 before 4, 4 before 3 and 1.
+  printf '[x data="v"][x loop="-1"][y]' >failing.txt
+  run --strict '' failing.txt; expect_rc 2 "2 wins over 4"
+  run --strict --value none missing.txt warned.txt; expect_rc 4 "4 wins over 3 and 1"
+  ;;
+stdin)
+  printf '[who data="pipe"]' >h.txt
+  printf 'hello [who]' | "$cli" h.txt - >out 2>err; rc=$?
+  expect_rc 0 "main from standard input"; expect_out 'hello pipe' "main from standard input"
+  printf '[who data="stdin"]' | "$cli" - <(printf 'hi [who]') >out 2>err; rc=$?
+  expect_rc 0 "header from standard input, main from a pipe"; expect_out 'hi stdin' "header from stdin"
+  mkfifo fifo
+  (printf 'from a fifo' >fifo &)
+  run '' fifo; expect_rc 0 "a FIFO"; expect_out 'from a fifo' "a FIFO"
+  # A '\' datafile path in standard input's text lies in the working directory.
+  mkdir -p data && printf 'notes' >data/n.txt
+  printf '[n datafile="\\data\\n.txt"][n]' | "$cli" '' - >out 2>err; rc=$?
+  expect_out 'notes' "datafile from standard input"
+  # The same limit as files, and standard input is told as such.
+  head -c 1048576 /dev/zero | tr '\0' 'a' | "$cli" '' - >out 2>err; rc=$?
+  expect_rc 1 "standard input over the limit"; grep -q 'larger than 1,048,575 bytes' err || fail "limit message"
+  run - -; expect_rc 64 "both from standard input"
+  # A datafile is never a FIFO: the run cannot be made to wait.
+  printf '[f datafile="fifo"]<[f]>' >df.txt
+  timeout 5 "$cli" '' df.txt >out 2>err; rc=$?
+  expect_rc 0 "datafile FIFO refused at once"; expect_out '<>' "datafile FIFO"
+  # -o - writes to standard output.
+  printf 'to stdout' >m.txt
+  run -o - '' m.txt; expect_rc 0 "-o -"; expect_out 'to stdout' "-o -"; [ ! -e ./- ] || fail "-o - made a file"
+  run -o - --tags '' m.txt; expect_rc 64 "-o - with --tags"
+  ;;
+define)
+  printf '[title data="from the header"]' >h.txt
+  printf '<[title]> <[v]> [v data="changed"]<[v]> [_year]' >m.txt
+  run -D title=Given -D 'v=a "quoted" value' -D _year=1999 h.txt m.txt
+  expect_rc 0 "-D"; expect_out '<Given> <a "quoted" value> <a "quoted" value> 1999' "-D wins over the files"
+  printf '<[v]>' >m2.txt
+  run --define=v=first -D v=second '' m2.txt; expect_out '<second>' "a later -D wins"
+  run -D v= '' m2.txt; expect_rc 0 "-D empty value"; expect_out '<>' "-D empty value"
+  run --tags -D zz=1 '' ''; tail -n1 out | grep -qx zz || fail "-D tags are listed"
+  run -D novalue '' m.txt; expect_rc 64 "-D without ="
+  run -D 'two words=x' '' m.txt; expect_rc 64 "-D name with a space"
+  run -D "$(printf 'n%.0s' $(seq 32))=x" '' m.txt; expect_rc 64 "-D name of 32 bytes"
+  run -D "$(printf 'n%.0s' $(seq 31))=x" '' m.txt; expect_rc 0 "-D name of 31 bytes"
+  cp932 '[表]' >sj.txt
+  run --codepage 932 -D 表=値 '' sj.txt; cp932 '値' >expected; cmp -s out expected || fail "-D converted to the code page"
+  ;;
+deps)
+  mkdir -p 'sub dir' data
+  printf '[n datafile="\\data\\notes.txt"][m datafile="\\data\\missing.txt"][o datafile="\\data\\a$b#c.txt"]' >'sub dir/h.txt'
+  mkdir -p 'sub dir/data' && printf 'notes' >'sub dir/data/notes.txt' && printf 'odd' >'sub dir/data/a$b#c.txt'
+  printf '[n][n datafile="\\data\\notes.txt"]' >main.txt
+  run --deps out.d -o 'out file.txt' 'sub dir/h.txt' main.txt; expect_rc 0 "--deps"
+  # Each file once, in the order read: the header, its datafiles (the missing one too), the main file and
+  # its datafile, which lies beside main.txt in the working directory (and is missing there).
+  {
+    printf '%s\n' 'out\ file.txt: \' ' sub\ dir/h.txt \' ' sub\ dir/data/notes.txt \' ' sub\ dir/data/missing.txt \'
+    printf '%s\n' ' sub\ dir/data/a$$b\#c.txt \' ' main.txt \' ' ./data/notes.txt' '' 'sub\ dir/h.txt:' ''
+    printf '%s\n' 'sub\ dir/data/notes.txt:' '' 'sub\ dir/data/missing.txt:' '' 'sub\ dir/data/a$$b\#c.txt:' ''
+    printf '%s\n' 'main.txt:' '' './data/notes.txt:'
+  } >expected
+  cmp -s out.d expected || { fail "dependency file"; diff out.d expected; }
+  run --deps t.d --deps-target all '' main.txt; expect_rc 0 "--deps-target"; head -n1 t.d | grep -q '^all: ' || fail "--deps-target"
+  run --deps none.d -o x.txt '' missing.txt; [ ! -e none.d ] || fail "no dependency file without a result"
+  run --deps d.d '' main.txt; expect_rc 64 "--deps without a target"
+  # A real make: rebuilt when a datafile changes, not otherwise.
+  printf '[n datafile="\\data\\notes.txt"]<[n]>' >page.tmpl
+  mkdir -p data && printf 'one' >data/notes.txt
+  cat >Makefile <<MAKE
+page.txt: page.tmpl
+	"$cli" --deps page.d -o page.txt '' page.tmpl
+-include page.d
+MAKE
+  make -s >make.log 2>&1 || fail "make: $(cat make.log)"
+  [ "$(cat page.txt)" = '<one>' ] || fail "first make"
+  make -s -q page.txt || fail "make thinks page.txt is out of date right after building it"
+  sleep 1 && printf 'two' >data/notes.txt
+  make -s -q page.txt && fail "a changed datafile does not make page.txt out of date"
+  make -s >make.log 2>&1 && [ "$(cat page.txt)" = '<two>' ] || fail "make after the datafile changed"
+  rm data/notes.txt
+  make -s >make.log 2>&1 || fail "a deleted datafile stops make: $(cat make.log)"
+  ;;
+*) unknown_group ;;
+esac
+finish_group
