@@ -246,8 +246,9 @@ class MainWindowTest : public QObject {
     for (QObject* child : window_->children()) {
       if (child->isWidgetType()) names << child->objectName();
     }
+    // The focus mark is no control and takes no focus.
     QCOMPARE(names, QStringList({"update", "save", "headerLabel", "headerBox", "headerOpen", "mainLabel",
-                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view"}));
+                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view", "focusMark"}));
     // Tab walks the tab stops in the same order, from the Update button, which has the focus at start.
     QStringList order;
     QWidget* focus = QApplication::focusWidget();
@@ -731,6 +732,10 @@ class MainWindowTest : public QObject {
     QTest::addColumn<int>("modifiers");
     QTest::newRow("escape") << "mainBox" << int(Qt::Key_Escape) << int(Qt::NoModifier);
     QTest::newRow("close box") << "" << 0 << 0;
+    QTest::newRow("ctrl+q in a path box") << "mainBox" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q in the list") << "tagList" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q in the view") << "view" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q on a button") << "update" << int(Qt::Key_Q) << int(Qt::ControlModifier);
   }
   void escapeAndCloseBoxEndTheWindow() {
     QFETCH(QString, focus);
@@ -882,6 +887,39 @@ class MainWindowTest : public QObject {
     QCOMPARE(modals_->openFolders, QStringList({Path("other")}));
   }
 
+  // After an Update the result row is current, so the arrow keys go on from it.
+  void keysMoveOnFromTheResultRow() {
+    UpdateJapanese();
+    const QString result = View()->toPlainText();
+    QCOMPARE(List()->currentRow(), 0);
+    QVERIFY(List()->item(0)->isSelected());
+    TabInto(List());
+    QTest::keyClick(List(), Qt::Key_Down);
+    QCOMPARE(List()->currentRow(), 1);
+    QVERIFY(List()->item(1)->isSelected());
+    const QString second = View()->toPlainText();
+    QTest::keyClick(List(), Qt::Key_Up);
+    QCOMPARE(List()->currentRow(), 0);
+    QCOMPARE(View()->toPlainText(), result);
+    // The key showed what picking the second row shows.
+    PickRow(1);
+    QCOMPARE(View()->toPlainText(), second);
+    QVERIFY(second != result);
+
+    // Every refresh starts there again, also the one Save runs; a failed run leaves the list as it was.
+    PickRow(List()->count() - 1);
+    Click("update");
+    QCOMPARE(List()->currentRow(), 0);
+    PickRow(Text("会社"));
+    modals_->saveAnswer = Path("saved.txt");
+    Click("save");
+    QCOMPARE(List()->currentRow(), 0);
+    PickRow(Text("会社"));
+    WriteFile(Path("main.txt"), kOverflowing);
+    Click("update");
+    QCOMPARE(List()->currentItem()->text(), Text("会社"));
+  }
+
   // A box holds at most 258 bytes in the active code page: typing stops there, never inside a character.
   void typingStopsAtTheBoxLimit_data() {
     QTest::addColumn<int>("codePage");
@@ -1004,10 +1042,50 @@ class MainWindowTest : public QObject {
     QCOMPARE(Rows().size(), 0);  // a drop only names the files
   }
 
-  // Not a check of pixels: a picture of the window for people to look at.
+  // The list and the view, whose frames show no focus of their own, get a mark in the highlight colour.
+  void focusMarkFollowsTheFocus_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("tag list") << "tagList" << true;
+    QTest::newRow("text view") << "view" << true;
+    QTest::newRow("path box") << "mainBox" << false;
+    QTest::newRow("button") << "save" << false;
+  }
+  void focusMarkFollowsTheFocus() {
+    QFETCH(QString, focus);
+    QFETCH(bool, marked);
+    UpdateJapanese();
+    auto* mark = Child<QFrame>("focusMark");
+    QWidget* target = Child<QWidget>(focus.toLatin1().constData());
+    const QColor highlight = window_->palette().color(QPalette::Active, QPalette::Highlight);
+    for (int grow : {0, 60}) {
+      window_->resize(window_->size() + QSize(grow, grow));
+      TabInto(target);
+      QCOMPARE(mark->isVisible(), marked);
+      const QImage picture = window_->grab().toImage();
+      // Just outside each edge of the list and the view: the mark's colour there only for the focused one.
+      for (QWidget* framed : {static_cast<QWidget*>(List()), static_cast<QWidget*>(View())}) {
+        const QRect r = framed->geometry();
+        const QPoint outside[] = {{r.left() - 1, r.center().y()},
+                                  {r.right() + 1, r.center().y()},
+                                  {r.center().x(), r.top() - 1},
+                                  {r.center().x(), r.bottom() + 1}};
+        for (const QPoint& at : outside) {
+          QVERIFY2((picture.pixelColor(at) == highlight) == (marked && framed == target),
+                   qPrintable(framed->objectName() + " " + QString::number(at.x()) + "," +
+                              QString::number(at.y())));
+        }
+      }
+    }
+    // Leaving the list or the view takes the mark away.
+    TabInto(HeaderBox());
+    QVERIFY(!mark->isVisible());
+  }
+
+  // Not a check of pixels: a picture of the window for people to look at, the list focused after an Update.
   void screenshot() {
     UpdateJapanese();
-    PickRow(0);
+    TabInto(List());
     QPixmap picture = window_->grab();
     QVERIFY(!picture.isNull());
     QVERIFY(picture.save(QStringLiteral(MORVANE_SCREENSHOT)));

@@ -1,15 +1,19 @@
 #include "tool/qt/main_window.h"
 
+#include <QApplication>
 #include <QCollator>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -159,6 +163,19 @@ void MainWindow::CreateControls() {
         break;
     }
   }
+
+  // Not a control: a frame in the highlight colour drawn just outside the list or the view, whose own
+  // frames show no focus in most styles.
+  focusMark_ = new QFrame(this);
+  focusMark_->setObjectName(QStringLiteral("focusMark"));
+  focusMark_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  focusMark_->setLineWidth(kFocusMarkWidth);
+  focusMark_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  focusMark_->setFocusPolicy(Qt::NoFocus);
+  QPalette markColours = focusMark_->palette();
+  markColours.setColor(QPalette::WindowText, markColours.color(QPalette::Active, QPalette::Highlight));
+  focusMark_->setPalette(markColours);
+  focusMark_->hide();
 }
 
 void MainWindow::ConnectCommands() {
@@ -167,6 +184,10 @@ void MainWindow::ConnectCommands() {
   connect(headerOpen_, &QPushButton::clicked, this, [this] { OpenInto(headerBox_); });
   connect(mainOpen_, &QPushButton::clicked, this, [this] { OpenInto(mainBox_); });
   connect(tagList_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
+  // Ctrl+Q ends a desktop program; here it does what Esc does.
+  auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit, &QShortcut::activated, this, &MainWindow::reject);
+  connect(qApp, &QApplication::focusChanged, this, [this] { PlaceFocusMark(); });
 }
 
 MainWindow::~MainWindow() {
@@ -190,6 +211,19 @@ void MainWindow::PlaceControls() {
     if (control.kind == ControlKind::kView) place.adjust(0, 0, extraWidth, extraHeight);
     controls_[i]->setGeometry(place);
   }
+  PlaceFocusMark();
+}
+
+void MainWindow::PlaceFocusMark() {
+  QWidget* focus = focusWidget();
+  if ((focus != tagList_ && focus != view_) || !focus->hasFocus()) {
+    focusMark_->hide();
+    return;
+  }
+  const int w = kFocusMarkWidth;
+  focusMark_->setGeometry(focus->geometry().adjusted(-w, -w, w, w));
+  focusMark_->raise();
+  focusMark_->show();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -257,7 +291,12 @@ void MainWindow::Refresh(const std::vector<std::string>& tagNames) {
   tagList_->clear();
   tagList_->addItem(MakeRow(QString::fromUtf8(kResultRowText), kResultRowText));
   for (const Row& row : rows) tagList_->addItem(MakeRow(row.display, row.bytes->c_str()));
-  // A refilled list starts at its top, with the result row in view.
+  // A refilled list starts at its top with the result row current, as the view shows it, so the keys move
+  // on from there.
+  {
+    const QSignalBlocker quiet(tagList_);
+    tagList_->setCurrentRow(0);
+  }
   tagList_->scrollToTop();
   ShowInView(OutputBuffer);
 }

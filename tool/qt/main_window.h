@@ -12,6 +12,7 @@
 #include "tool/qt/dialog_hooks.h"
 #include "tool/qt/path_boxes.h"
 
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -22,6 +23,9 @@ namespace morvane {
 
 // The view font: a fixed-pitch face with Japanese glyphs, 16 pixels high.
 inline constexpr int kViewFontPixels = 16;
+
+// Width in pixels of the mark around the tag list or the text view while it has the focus.
+inline constexpr int kFocusMarkWidth = 2;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -60,6 +64,8 @@ class MainWindow : public QDialog {
   void Refresh(const std::vector<std::string>& tagNames);
   void ShowInView(const char* text);
   void PlaceControls();
+  // Shows the focus mark around the list or the view when one of them has the focus, else hides it.
+  void PlaceFocusMark();
   // Puts paths into boxes, one each, when every one fits a box; else reports kPathTooLong and changes none.
   int FillBoxes(std::initializer_list<QLineEdit*> boxes, const QStringList& paths);
   bool DragOnto(QLineEdit* box, QEvent* event);
@@ -85,6 +91,7 @@ class MainWindow : public QDialog {
   QPushButton* mainOpen_ = nullptr;
   QListWidget* tagList_ = nullptr;
   QPlainTextEdit* view_ = nullptr;
+  QFrame* focusMark_ = nullptr;
 };
 
 // The font of the text view.
