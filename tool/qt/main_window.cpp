@@ -164,8 +164,8 @@ void MainWindow::CreateControls() {
     }
   }
 
-  // Not a control: a frame in the highlight colour drawn just outside the list or the view, whose own
-  // frames show no focus in most styles.
+  // Not a control: a frame in the highlight colour just outside the list or the view, whose frames show no
+  // focus of their own in Qt's default style (the path boxes' do).
   focusMark_ = new QFrame(this);
   focusMark_->setObjectName(QStringLiteral("focusMark"));
   focusMark_->setFrameStyle(QFrame::Box | QFrame::Plain);
