@@ -2,6 +2,7 @@
 #include "tool/qt/main_window.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontInfo>
@@ -9,12 +10,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
+#include <QUrl>
 #include <QtTest>
 #include <memory>
 #include <string>
@@ -32,7 +35,10 @@ namespace {
 // What the replaced modal calls saw and answer.
 struct Modals {
   QStringList messages;
-  QStringList openInitials;
+  QStringList openNames;
+  QStringList openFolders;
+  QStringList saveNames;
+  QStringList saveFolders;
   QString openAnswer;
   QString saveAnswer;
   int saveAsked = 0;
@@ -40,12 +46,15 @@ struct Modals {
 
 DialogHooks RecordingHooks(Modals* modals) {
   DialogHooks hooks;
-  hooks.openFile = [modals](QWidget*, const QString& initial) {
-    modals->openInitials << initial;
+  hooks.openFile = [modals](QWidget*, const FileDialogStart& start) {
+    modals->openNames << start.name;
+    modals->openFolders << start.folder;
     return modals->openAnswer;
   };
-  hooks.saveFile = [modals](QWidget*) {
+  hooks.saveFile = [modals](QWidget*, const FileDialogStart& start) {
     ++modals->saveAsked;
+    modals->saveNames << start.name;
+    modals->saveFolders << start.folder;
     return modals->saveAnswer;
   };
   hooks.showMessage = [modals](QWidget*, const QString& text) { modals->messages << text; };
@@ -80,6 +89,8 @@ class MainWindowTest : public QObject {
   std::unique_ptr<Modals> modals_;
   std::unique_ptr<MainWindow> window_;
   std::unique_ptr<QTemporaryDir> dir_;
+  QByteArray home_;
+  QString workingDirectory_;
 
   template <typename T>
   T* Child(const char* name) {
@@ -140,8 +151,56 @@ class MainWindowTest : public QObject {
     Click("update");
   }
 
+ private:
+  // A home folder and a working directory of the test's own, inside its folder: home/ and work/.
+  void UseTestHomeAndWorkingDirectory() {
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("home/notes")));
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("work/sub")));
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("other")));
+    qputenv("HOME", Path("home").toUtf8());
+    QVERIFY(QDir::setCurrent(Path("work")));
+    QCOMPARE(QDir::homePath(), Path("home"));
+  }
+
+  // Sends a drag of `urls` over a box and drops it; returns whether the box took the drag.
+  bool DragAndDrop(QLineEdit* box, const QList<QUrl>& urls, Qt::DropActions actions) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = box->rect().center();
+    QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &enter);
+    QDragMoveEvent move(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &move);
+    if (enter.isAccepted() != move.isAccepted()) return false;
+    if (enter.isAccepted() && enter.dropAction() != Qt::CopyAction) return false;
+    QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(box, &drop);
+    QCoreApplication::processEvents();
+    return drop.isAccepted() && enter.isAccepted();
+  }
+
+  // Types each character as a key; unlike Type, keeps what the box refuses out of the comparison.
+  void TypeKeys(QLineEdit* box, const QString& text) {
+    for (QChar character : text) {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(character));
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(character));
+      QApplication::sendEvent(box, &press);
+      QApplication::sendEvent(box, &release);
+    }
+  }
+
+  // Moves the focus with the keyboard, as Tab does, so that styles show their keyboard focus.
+  void TabInto(QWidget* target) {
+    target->setFocus(Qt::TabFocusReason);
+    QVERIFY(target->hasFocus());
+  }
+
  private slots:
-  void initTestCase() { QVERIFY(SetActiveCodePage(kCodePage932)); }
+  void initTestCase() {
+    QVERIFY(SetActiveCodePage(kCodePage932));
+    home_ = qgetenv("HOME");
+    workingDirectory_ = QDir::currentPath();
+  }
 
   void init() {
     dir_ = std::make_unique<QTemporaryDir>();
@@ -154,6 +213,9 @@ class MainWindowTest : public QObject {
   }
   void cleanup() {
     window_.reset();
+    qputenv("HOME", home_);
+    QDir::setCurrent(workingDirectory_);
+    SetActiveCodePage(kCodePage932);
     dir_.reset();
   }
 
@@ -184,8 +246,9 @@ class MainWindowTest : public QObject {
     for (QObject* child : window_->children()) {
       if (child->isWidgetType()) names << child->objectName();
     }
+    // The focus mark is no control and takes no focus.
     QCOMPARE(names, QStringList({"update", "save", "headerLabel", "headerBox", "headerOpen", "mainLabel",
-                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view"}));
+                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view", "focusMark"}));
     // Tab walks the tab stops in the same order, from the Update button, which has the focus at start.
     QStringList order;
     QWidget* focus = QApplication::focusWidget();
@@ -527,7 +590,7 @@ class MainWindowTest : public QObject {
   void platformDialogsSpeakTheLocalesLanguage() {
     auto buttonTexts = [this] {
       QStringList texts;
-      const std::unique_ptr<QFileDialog> save = MakeSaveDialog(window_.get());
+      const std::unique_ptr<QFileDialog> save = MakeSaveDialog(window_.get(), {});
       for (QAbstractButton* button : save->findChildren<QAbstractButton*>()) texts << button->text();
       QMessageBox box(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok | QMessageBox::Cancel);
       for (QAbstractButton* button : box.buttons()) texts << button->text();
@@ -563,20 +626,20 @@ class MainWindowTest : public QObject {
     Type(MainBox(), QStringLiteral("main.txt"));
     modals_->openAnswer = Path("chosen.txt");
     Click("headerOpen");
-    QCOMPARE(modals_->openInitials, QStringList({"typed.txt"}));
+    QCOMPARE(modals_->openNames, QStringList({"typed.txt"}));
     QCOMPARE(HeaderBox()->text(), Path("chosen.txt"));
     QCOMPARE(MainBox()->text(), QStringLiteral("main.txt"));
     QCOMPARE(Rows().size(), 0);
 
     modals_->openAnswer = QString();
     Click("mainOpen");
-    QCOMPARE(modals_->openInitials, QStringList({"typed.txt", "main.txt"}));
+    QCOMPARE(modals_->openNames, QStringList({"typed.txt", "main.txt"}));
     QCOMPARE(MainBox()->text(), QStringLiteral("main.txt"));
     QVERIFY(modals_->messages.isEmpty());
   }
 
   void platformFileDialogs() {
-    auto save = MakeSaveDialog(window_.get());
+    auto save = MakeSaveDialog(window_.get(), {dir_->path(), QStringLiteral("last.txt")});
     QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
     QCOMPARE(save->defaultSuffix(), QStringLiteral("txt"));
     QVERIFY(!save->testOption(QFileDialog::DontConfirmOverwrite));
@@ -585,8 +648,10 @@ class MainWindowTest : public QObject {
     QVERIFY(saveTypes != nullptr);
     QCOMPARE(saveTypes->count(), 1);
     QCOMPARE(saveTypes->itemText(0), Text("テキストファイル (*.txt)"));
+    QCOMPARE(save->directory().absolutePath(), dir_->path());
+    QCOMPARE(save->selectedFiles(), QStringList({Path("last.txt")}));
 
-    auto open = MakeOpenDialog(window_.get(), Path("initial.txt"));
+    auto open = MakeOpenDialog(window_.get(), {dir_->path(), QStringLiteral("initial.txt")});
     open->setOption(QFileDialog::DontUseNativeDialog);
     QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
     QCOMPARE(open->defaultSuffix(), QString());
@@ -622,7 +687,7 @@ class MainWindowTest : public QObject {
       dialog->selectFile(QStringLiteral("report"));
       static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its button does
     });
-    QString chosen = PlatformDialogHooks().saveFile(window_.get());
+    QString chosen = PlatformDialogHooks().saveFile(window_.get(), {});
     QCOMPARE(chosen, QDir(folder).filePath(QStringLiteral("report.txt")));
   }
 
@@ -635,7 +700,8 @@ class MainWindowTest : public QObject {
       initial = dialog->selectedFiles().value(0);
       static_cast<QDialog*>(dialog)->accept();  // QFileDialog::accept, as its button does
     });
-    QString chosen = PlatformDialogHooks().openFile(window_.get(), Path("header.txt"));
+    QString chosen =
+        PlatformDialogHooks().openFile(window_.get(), {dir_->path(), QStringLiteral("header.txt")});
     QCOMPARE(initial, Path("header.txt"));
     QCOMPARE(chosen, Path("header.txt"));
   }
@@ -661,18 +727,28 @@ class MainWindowTest : public QObject {
   }
 
   void escapeAndCloseBoxEndTheWindow_data() {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("escape") << true;
-    QTest::newRow("close box") << false;
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::newRow("escape") << "mainBox" << int(Qt::Key_Escape) << int(Qt::NoModifier);
+    QTest::newRow("close box") << "" << 0 << 0;
+    QTest::newRow("ctrl+q in a path box") << "mainBox" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q in the list") << "tagList" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q in the view") << "view" << int(Qt::Key_Q) << int(Qt::ControlModifier);
+    QTest::newRow("ctrl+q on a button") << "update" << int(Qt::Key_Q) << int(Qt::ControlModifier);
   }
   void escapeAndCloseBoxEndTheWindow() {
-    QFETCH(bool, escape);
+    QFETCH(QString, focus);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
     Click("update");
     QVERIFY(OutputBuffer != nullptr);
-    if (escape) {
-      QTest::keyClick(MainBox(), Qt::Key_Escape);
-    } else {
+    if (focus.isEmpty()) {
       QVERIFY(window_->close());
+    } else {
+      QWidget* target = window_->findChild<QWidget*>(focus);
+      TabInto(target);
+      QTest::keyClick(target, static_cast<Qt::Key>(key), Qt::KeyboardModifiers(modifiers));
     }
     QVERIFY(!window_->isVisible());
     QCOMPARE(window_->result(), 0);
@@ -700,10 +776,316 @@ class MainWindowTest : public QObject {
     QVERIFY(Rows().contains(Text("部署")) && Rows().contains(Text("氏名")));
   }
 
-  // Not a check of pixels: a picture of the window for people to look at.
+  // `~` at the start of a box is the home folder; the box keeps what was typed.
+  void homeFolderInTheBoxes_data() {
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("view");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("main file at home") << ""
+                                       << "~/notes/main.txt"
+                                       << "home " << QStringList();
+    QTest::newRow("both at home") << "~/notes/header.txt"
+                                  << "~/notes/main.txt"
+                                  << "home notes" << QStringList();
+    QTest::newRow("a tilde further on is a name") << ""
+                                                  << "./~/notes/main.txt"
+                                                  << "folder named ~" << QStringList();
+    QTest::newRow("another user's tilde is a name") << ""
+                                                    << "~other/main.txt"
+                                                    << "folder named ~other" << QStringList();
+    QTest::newRow("the home folder is no file")
+        << "~"
+        << "~/notes/main.txt"
+        << "home " << QStringList({Text("ヘッダーファイルの読み込みに失敗しました。")});
+  }
+  void homeFolderInTheBoxes() {
+    QFETCH(QString, header);
+    QFETCH(QString, main);
+    QFETCH(QString, view);
+    QFETCH(QStringList, messages);
+    UseTestHomeAndWorkingDirectory();
+    WriteFile(Path("home/notes/header.txt"), "[who data=\"notes\"]");
+    WriteFile(Path("home/notes/main.txt"), "home [who]");
+    QVERIFY(QDir(Path("work")).mkpath(QStringLiteral("~/notes")));
+    QVERIFY(QDir(Path("work")).mkpath(QStringLiteral("~other")));
+    WriteFile(Path("work/~/notes/main.txt"), "folder named ~");
+    WriteFile(Path("work/~other/main.txt"), "folder named ~other");
+    Type(HeaderBox(), header);
+    Type(MainBox(), main);
+    Click("update");
+    QCOMPARE(modals_->messages, messages);
+    QCOMPARE(View()->toPlainText(), view);
+    QCOMPARE(HeaderBox()->text(), header);
+    QCOMPARE(MainBox()->text(), main);
+  }
+
+  // An Open dialog starts where the box's path lies, else where the last file dialog ended.
+  void openDialogStartFolders_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("choseBefore");
+    QTest::addColumn<QString>("folder");  // inside the test's folder; "-" for none
+    QTest::addColumn<QString>("name");
+    QTest::newRow("empty box, first dialog") << "" << false << "-"
+                                             << "";
+    QTest::newRow("empty box, after a choice") << "" << true << "other"
+                                               << "";
+    QTest::newRow("beside the box's file") << "~/notes/main.txt" << true << "home/notes"
+                                           << "main.txt";
+    QTest::newRow("a file yet to be made") << "~/notes/new.txt" << false << "home/notes"
+                                           << "new.txt";
+    QTest::newRow("the home folder itself") << "~" << true << "home"
+                                            << "";
+    QTest::newRow("a folder in the box") << "~/notes/" << true << "home/notes"
+                                         << "";
+    QTest::newRow("relative to the working directory") << "sub/main.txt" << true << "work/sub"
+                                                       << "main.txt";
+    QTest::newRow("a bare name") << "main.txt" << true << "work"
+                                 << "main.txt";
+    QTest::newRow("a folder that does not exist") << "/no/such/folder/main.txt" << true << "other"
+                                                  << "main.txt";
+  }
+  void openDialogStartFolders() {
+    QFETCH(QString, typed);
+    QFETCH(bool, choseBefore);
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    UseTestHomeAndWorkingDirectory();
+    WriteFile(Path("home/notes/main.txt"), "x");
+    if (choseBefore) {
+      // The header's dialog ends in other/: the last folder used.
+      modals_->openAnswer = Path("other/header.txt");
+      Click("headerOpen");
+      QCOMPARE(HeaderBox()->text(), Path("other/header.txt"));
+    }
+    Type(MainBox(), typed);
+    modals_->openAnswer = QString();
+    Click("mainOpen");
+    QCOMPARE(modals_->openFolders.last(), folder == "-" ? QString() : Path(folder.toUtf8().constData()));
+    QCOMPARE(modals_->openNames.last(), name);
+    QCOMPARE(MainBox()->text(), typed);
+  }
+
+  // The Save dialog starts beside the main file, else where the last dialog ended, with the last name saved.
+  void saveDialogStartsBesideTheMainFile() {
+    UseTestHomeAndWorkingDirectory();
+    WriteFile(Path("home/notes/main.txt"), "saved");
+    Type(MainBox(), QStringLiteral("~/notes/main.txt"));
+    modals_->saveAnswer = Path("other/out.txt");
+    Click("save");
+    QCOMPARE(ReadFile(Path("other/out.txt")), QByteArray("saved"));
+    Click("save");
+    Type(MainBox(), QString());
+    modals_->saveAnswer = QString();
+    Click("save");  // cancelled: remembers nothing
+    Click("save");
+    QCOMPARE(modals_->saveFolders,
+             QStringList({Path("home/notes"), Path("home/notes"), Path("other"), Path("other")}));
+    QCOMPARE(modals_->saveNames, QStringList({"", "out.txt", "out.txt", "out.txt"}));
+    // The Open dialogs share the last folder.
+    Click("mainOpen");
+    QCOMPARE(modals_->openFolders, QStringList({Path("other")}));
+  }
+
+  // After an Update the result row is current, so the arrow keys go on from it.
+  void keysMoveOnFromTheResultRow() {
+    UpdateJapanese();
+    const QString result = View()->toPlainText();
+    QCOMPARE(List()->currentRow(), 0);
+    QVERIFY(List()->item(0)->isSelected());
+    TabInto(List());
+    QTest::keyClick(List(), Qt::Key_Down);
+    QCOMPARE(List()->currentRow(), 1);
+    QVERIFY(List()->item(1)->isSelected());
+    const QString second = View()->toPlainText();
+    QTest::keyClick(List(), Qt::Key_Up);
+    QCOMPARE(List()->currentRow(), 0);
+    QCOMPARE(View()->toPlainText(), result);
+    // The key showed what picking the second row shows.
+    PickRow(1);
+    QCOMPARE(View()->toPlainText(), second);
+    QVERIFY(second != result);
+
+    // Every refresh starts there again, also the one Save runs; a failed run leaves the list as it was.
+    PickRow(List()->count() - 1);
+    Click("update");
+    QCOMPARE(List()->currentRow(), 0);
+    PickRow(Text("会社"));
+    modals_->saveAnswer = Path("saved.txt");
+    Click("save");
+    QCOMPARE(List()->currentRow(), 0);
+    PickRow(Text("会社"));
+    WriteFile(Path("main.txt"), kOverflowing);
+    Click("update");
+    QCOMPARE(List()->currentItem()->text(), Text("会社"));
+  }
+
+  // A box holds at most 258 bytes in the active code page: typing stops there, never inside a character.
+  void typingStopsAtTheBoxLimit_data() {
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("held");
+    const QString a = QStringLiteral("あ");
+    const QString kana = QStringLiteral("ｱ");
+    QTest::newRow("932, two-byte characters") << kCodePage932 << a.repeated(130) << a.repeated(129);
+    QTest::newRow("932, no room for a second byte") << kCodePage932 << "x" + a.repeated(129) + "yz"
+                                                    << "x" + a.repeated(128) + "y";
+    QTest::newRow("932, half-width kana are one byte")
+        << kCodePage932 << kana.repeated(260) << kana.repeated(258);
+    QTest::newRow("932, single bytes") << kCodePage932 << QString(259, 'p') << QString(258, 'p');
+    QTest::newRow("utf-8, three-byte characters") << kCodePageUtf8 << a.repeated(87) << a.repeated(86);
+    QTest::newRow("utf-8, no room for the last bytes") << kCodePageUtf8 << "x" + a.repeated(86) + "yz"
+                                                       << "x" + a.repeated(85) + "yz";
+    QTest::newRow("utf-8, half-width kana are three bytes")
+        << kCodePageUtf8 << kana.repeated(87) << kana.repeated(86);
+  }
+  void typingStopsAtTheBoxLimit() {
+    QFETCH(int, codePage);
+    QFETCH(QString, typed);
+    QFETCH(QString, held);
+    QVERIFY(SetActiveCodePage(codePage));
+    for (QLineEdit* box : {HeaderBox(), MainBox()}) {
+      box->clear();
+      TypeKeys(box, typed);
+      QCOMPARE(box->text(), held);
+    }
+  }
+
+  // A path chosen in the Open dialog that does not fit the box is refused with the reason, not cut.
+  void openRefusesAPathTooLongForTheBox_data() {
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<bool>("fits");
+    const QString a = QStringLiteral("あ");
+    QTest::newRow("932, 258 bytes") << kCodePage932 << "/" + a.repeated(128) + "x" << true;
+    QTest::newRow("932, 259 bytes") << kCodePage932 << "/" + a.repeated(128) + "xy" << false;
+    QTest::newRow("utf-8, 258 bytes") << kCodePageUtf8 << "/" + a.repeated(85) + "xx" << true;
+    QTest::newRow("utf-8, 259 bytes") << kCodePageUtf8 << "/" + a.repeated(86) << false;
+  }
+  void openRefusesAPathTooLongForTheBox() {
+    QFETCH(int, codePage);
+    QFETCH(QString, chosen);
+    QFETCH(bool, fits);
+    QVERIFY(SetActiveCodePage(codePage));
+    Type(HeaderBox(), QStringLiteral("before.txt"));
+    modals_->openAnswer = chosen;
+    Click("headerOpen");
+    QCOMPARE(HeaderBox()->text(), fits ? chosen : QStringLiteral("before.txt"));
+    QCOMPARE(modals_->messages, fits ? QStringList() : QStringList({Text("パスが長すぎます。")}));
+  }
+
+  // Files dragged from a file manager: one fills the box it is dropped on, two fill header, then main.
+  void droppedFilesFillTheBoxes_data() {
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QStringList>("urls");  // "long" stands for a path too long for a box
+    QTest::addColumn<int>("actions");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QString>("header");
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<bool>("tooLong");
+    const int copyOrMove = int(Qt::CopyAction | Qt::MoveAction);
+    QTest::newRow("one file on the header box")
+        << "headerBox" << QStringList({"a.txt"}) << copyOrMove << true << "a.txt"
+        << "typed main" << false;
+    QTest::newRow("one file on the main box")
+        << "mainBox" << QStringList({"a.txt"}) << copyOrMove << true << "typed header"
+        << "a.txt" << false;
+    QTest::newRow("two files on the main box")
+        << "mainBox" << QStringList({"a.txt", "b.txt"}) << copyOrMove << true << "a.txt"
+        << "b.txt" << false;
+    QTest::newRow("two files on the header box")
+        << "headerBox" << QStringList({"b.txt", "a.txt"}) << copyOrMove << true << "b.txt"
+        << "a.txt" << false;
+    QTest::newRow("a Japanese name") << "mainBox" << QStringList({"メイン.txt"}) << copyOrMove << true
+                                     << "typed header"
+                                     << "メイン.txt" << false;
+    QTest::newRow("three files are refused")
+        << "mainBox" << QStringList({"a.txt", "b.txt", "c.txt"}) << copyOrMove << false << "typed header"
+        << "typed main" << false;
+    QTest::newRow("a web address is refused")
+        << "mainBox" << QStringList({"https://example.org/a.txt"}) << copyOrMove << false << "typed header"
+        << "typed main" << false;
+    QTest::newRow("a move only is refused")
+        << "mainBox" << QStringList({"a.txt"}) << int(Qt::MoveAction) << false << "typed header"
+        << "typed main" << false;
+    QTest::newRow("a path too long changes neither box")
+        << "mainBox" << QStringList({"a.txt", "long"}) << copyOrMove << true << "typed header"
+        << "typed main" << true;
+  }
+  void droppedFilesFillTheBoxes() {
+    QFETCH(QString, target);
+    QFETCH(QStringList, urls);
+    QFETCH(int, actions);
+    QFETCH(bool, taken);
+    QFETCH(QString, header);
+    QFETCH(QString, main);
+    QFETCH(bool, tooLong);
+    Type(HeaderBox(), QStringLiteral("typed header"));
+    Type(MainBox(), QStringLiteral("typed main"));
+    const QString longName = QString(300, 'n');
+    QList<QUrl> dragged;
+    for (const QString& url : urls) {
+      if (url.startsWith(QStringLiteral("https:"))) {
+        dragged << QUrl(url);
+      } else {
+        dragged << QUrl::fromLocalFile(dir_->filePath(url == "long" ? longName : url));
+      }
+    }
+    auto expected = [this](const QString& box) {
+      return box.startsWith(QStringLiteral("typed")) ? box : dir_->filePath(box);
+    };
+    QCOMPARE(DragAndDrop(Child<QLineEdit>(target.toLatin1().constData()), dragged, Qt::DropActions(actions)),
+             taken);
+    QCOMPARE(HeaderBox()->text(), expected(header));
+    QCOMPARE(MainBox()->text(), expected(main));
+    QCOMPARE(modals_->messages, tooLong ? QStringList({Text("パスが長すぎます。")}) : QStringList());
+    QCOMPARE(Rows().size(), 0);  // a drop only names the files
+  }
+
+  // The list and the view, whose frames show no focus of their own, get a mark in the highlight colour.
+  void focusMarkFollowsTheFocus_data() {
+    QTest::addColumn<QString>("focus");
+    QTest::addColumn<bool>("marked");
+    QTest::newRow("tag list") << "tagList" << true;
+    QTest::newRow("text view") << "view" << true;
+    QTest::newRow("path box") << "mainBox" << false;
+    QTest::newRow("button") << "save" << false;
+  }
+  void focusMarkFollowsTheFocus() {
+    QFETCH(QString, focus);
+    QFETCH(bool, marked);
+    UpdateJapanese();
+    auto* mark = Child<QFrame>("focusMark");
+    QWidget* target = Child<QWidget>(focus.toLatin1().constData());
+    const QColor highlight = window_->palette().color(QPalette::Active, QPalette::Highlight);
+    for (int grow : {0, 60}) {
+      window_->resize(window_->size() + QSize(grow, grow));
+      TabInto(target);
+      QCOMPARE(mark->isVisible(), marked);
+      const QImage picture = window_->grab().toImage();
+      // Just outside each edge of the list and the view: the mark's colour there only for the focused one.
+      for (QWidget* framed : {static_cast<QWidget*>(List()), static_cast<QWidget*>(View())}) {
+        const QRect r = framed->geometry();
+        const QPoint outside[] = {{r.left() - 1, r.center().y()},
+                                  {r.right() + 1, r.center().y()},
+                                  {r.center().x(), r.top() - 1},
+                                  {r.center().x(), r.bottom() + 1}};
+        for (const QPoint& at : outside) {
+          QVERIFY2((picture.pixelColor(at) == highlight) == (marked && framed == target),
+                   qPrintable(framed->objectName() + " " + QString::number(at.x()) + "," +
+                              QString::number(at.y())));
+        }
+      }
+    }
+    // Leaving the list or the view takes the mark away.
+    TabInto(HeaderBox());
+    QVERIFY(!mark->isVisible());
+  }
+
+  // Not a check of pixels: a picture of the window for people to look at, the list focused after an Update.
   void screenshot() {
     UpdateJapanese();
-    PickRow(0);
+    TabInto(List());
     QPixmap picture = window_->grab();
     QVERIFY(!picture.isNull());
     QVERIFY(picture.save(QStringLiteral(MORVANE_SCREENSHOT)));

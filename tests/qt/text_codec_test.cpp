@@ -107,34 +107,25 @@ class TextCodecTest : public QObject {
     if (ok) QCOMPARE(QByteArray::fromStdString(bytes), expected);
   }
 
-  void cutsAtCharacters_data() {
+  void encodedLength_data() {
     QTest::addColumn<int>("codePage");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("max");
-    QTest::addColumn<QByteArray>("expected");
-    QByteArray twice = QByteArray::fromStdString(Sjis("ああ"));
-    QTest::newRow("shorter") << kCodePage932 << QByteArray("abc") << 5 << QByteArray("abc");
-    QTest::newRow("single bytes") << kCodePage932 << QByteArray("abc") << 2 << QByteArray("ab");
-    QTest::newRow("inside a character") << kCodePage932 << twice << 3 << twice.left(2);
-    QTest::newRow("between characters") << kCodePage932 << twice << 4 << twice;
-    QTest::newRow("utf-8, inside a character")
-        << kCodePageUtf8 << QByteArray("aあい") << 6 << QByteArray("aあ");
-    QTest::newRow("utf-8, between characters")
-        << kCodePageUtf8 << QByteArray("aあい") << 7 << QByteArray("aあい");
-    QTest::newRow("utf-8, inside an emoji") << kCodePageUtf8 << QByteArray("😀😀") << 7 << QByteArray("😀");
-    QTest::newRow("utf-8, bad bytes one by one")
-        << kCodePageUtf8 << QByteArray("\xE3\x81\xFF") << 2 << QByteArray("\xE3\x81");
-    QTest::newRow("none cuts bytes") << kCodePageNone << QByteArray("aあ") << 2 << QByteArray("a\xE3");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bytes");
+    QTest::newRow("ascii") << kCodePage932 << QStringLiteral("/tmp/a.txt") << 10;
+    QTest::newRow("932, two bytes a kanji") << kCodePage932 << QStringLiteral("/表示") << 5;
+    QTest::newRow("932, half-width kana one byte") << kCodePage932 << QStringLiteral("ｱｲ") << 2;
+    QTest::newRow("932, no form there: its utf-8 bytes") << kCodePage932 << QStringLiteral("é表") << 5;
+    QTest::newRow("utf-8, three bytes a kanji") << kCodePageUtf8 << QStringLiteral("/表示") << 7;
+    QTest::newRow("utf-8, half-width kana three bytes") << kCodePageUtf8 << QStringLiteral("ｱ") << 3;
+    QTest::newRow("utf-8, outside the BMP") << kCodePageUtf8 << QStringLiteral("😀") << 4;
+    QTest::newRow("none counts utf-8") << kCodePageNone << QStringLiteral("é") << 2;
   }
-  void cutsAtCharacters() {
+  void encodedLength() {
     QFETCH(int, codePage);
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, max);
-    QFETCH(QByteArray, expected);
+    QFETCH(QString, text);
+    QFETCH(int, bytes);
     QVERIFY(SetActiveCodePage(codePage));
-    std::string text = bytes.toStdString();
-    CutAtCharacter(&text, static_cast<size_t>(max));
-    QCOMPARE(QByteArray::fromStdString(text), expected);
+    QCOMPARE(EncodedLength(text), static_cast<size_t>(bytes));
   }
 };
 

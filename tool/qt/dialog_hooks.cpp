@@ -18,6 +18,11 @@ QString NameFilter(const char* label, const char* pattern) {
   return QString::fromUtf8(label) + QStringLiteral(" (") + qtPattern + QStringLiteral(")");
 }
 
+void StartAt(QFileDialog& dialog, const FileDialogStart& start) {
+  if (!start.folder.isEmpty()) dialog.setDirectory(start.folder);
+  if (!start.name.isEmpty()) dialog.selectFile(start.name);
+}
+
 QString RunFileDialog(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted) return QString();
   QStringList files = dialog.selectedFiles();
@@ -26,7 +31,7 @@ QString RunFileDialog(QFileDialog& dialog) {
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const QString& initial) {
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialogStart& start) {
   auto dialog = std::make_unique<QFileDialog>(owner);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   // Any name may be typed: the file is only named here, and a missing one is reported by the run.
@@ -34,28 +39,29 @@ std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const QString& initi
   dialog->setOption(QFileDialog::HideNameFilterDetails);
   dialog->setNameFilters(
       {NameFilter(kTextFilterLabel, kTextFilterPattern), NameFilter(kAllFilterLabel, kAllFilterPattern)});
-  if (!initial.isEmpty()) dialog->selectFile(initial);
+  StartAt(*dialog, start);
   return dialog;
 }
 
-std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner) {
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialogStart& start) {
   auto dialog = std::make_unique<QFileDialog>(owner);
   dialog->setAcceptMode(QFileDialog::AcceptSave);
   dialog->setFileMode(QFileDialog::AnyFile);
   dialog->setOption(QFileDialog::HideNameFilterDetails);
   dialog->setNameFilters({NameFilter(kTextFilterLabel, kTextFilterPattern)});
   dialog->setDefaultSuffix(QString::fromUtf8(kDefaultExtension));
+  StartAt(*dialog, start);
   return dialog;
 }
 
 DialogHooks PlatformDialogHooks() {
   DialogHooks hooks;
-  hooks.openFile = [](QWidget* owner, const QString& initial) {
-    auto dialog = MakeOpenDialog(owner, initial);
+  hooks.openFile = [](QWidget* owner, const FileDialogStart& start) {
+    auto dialog = MakeOpenDialog(owner, start);
     return RunFileDialog(*dialog);
   };
-  hooks.saveFile = [](QWidget* owner) {
-    auto dialog = MakeSaveDialog(owner);
+  hooks.saveFile = [](QWidget* owner, const FileDialogStart& start) {
+    auto dialog = MakeSaveDialog(owner, start);
     return RunFileDialog(*dialog);
   };
   hooks.showMessage = [](QWidget* owner, const QString& text) {

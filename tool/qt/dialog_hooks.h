@@ -10,11 +10,18 @@ class QWidget;
 
 namespace morvane {
 
+// Where a file dialog opens: a folder (empty: the dialog's own default) and the file name it proposes
+// (may be empty).
+struct FileDialogStart {
+  QString folder;
+  QString name;
+};
+
 struct DialogHooks {
-  // Asks for a file to open, starting from `initial`; an empty result means cancelled.
-  std::function<QString(QWidget* owner, const QString& initial)> openFile;
+  // Asks for a file to open; an empty result means cancelled.
+  std::function<QString(QWidget* owner, const FileDialogStart& start)> openFile;
   // Asks for a file to save to; an empty result means cancelled.
-  std::function<QString(QWidget* owner)> saveFile;
+  std::function<QString(QWidget* owner, const FileDialogStart& start)> saveFile;
   // Shows one message with the caption "エラー" and the warning icon, returning when it was closed.
   std::function<void(QWidget* owner, const QString& text)> showMessage;
 };
@@ -23,7 +30,7 @@ struct DialogHooks {
 DialogHooks PlatformDialogHooks();
 
 // The file dialogs PlatformDialogHooks runs, configured but not shown.
-std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const QString& initial);
-std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner);
+std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialogStart& start);
+std::unique_ptr<QFileDialog> MakeSaveDialog(QWidget* owner, const FileDialogStart& start);
 
 }  // namespace morvane

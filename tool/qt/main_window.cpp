@@ -1,12 +1,19 @@
 #include "tool/qt/main_window.h"
 
+#include <QApplication>
 #include <QCollator>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
+#include <QSignalBlocker>
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -27,12 +34,19 @@ QListWidgetItem* MakeRow(const QString& display, const char* bytes) {
   return item;
 }
 
-// Reads a path box for a run: its text in the active code page, cut to the bytes a path buffer takes.
+// Reads a path box for a run: its text with `~` expanded, in the active code page (the box's own limit keeps
+// it within a path buffer; only the home folder can make it longer, and the run refuses what it cannot hold).
 // Returns 0 when the text has no form in the code page.
 int ReadPathBox(const QLineEdit* box, std::string* bytes) {
-  if (!EncodeText(box->text(), bytes)) return 0;
-  CutAtCharacter(bytes, kBoxTextMax);
-  return 1;
+  return EncodeText(ExpandHome(box->text()), bytes);
+}
+
+// A drop from a file manager may offer to move the files; the window only names them.
+bool AcceptAsCopy(QDropEvent* drop) {
+  if (!(drop->possibleActions() & Qt::CopyAction)) return false;
+  drop->setDropAction(Qt::CopyAction);
+  drop->accept();
+  return true;
 }
 
 }  // namespace
@@ -86,9 +100,13 @@ void MainWindow::CreateControls() {
       case ControlKind::kLabel:
         widget = new QLabel(text, this);
         break;
-      case ControlKind::kPathBox:
-        widget = new QLineEdit(text, this);
+      case ControlKind::kPathBox: {
+        auto* box = new QLineEdit(text, this);
+        box->setValidator(new BoxLengthValidator(box));
+        box->installEventFilter(this);
+        widget = box;
         break;
+      }
       case ControlKind::kTagList: {
         auto* list = new QListWidget(this);
         list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -145,6 +163,19 @@ void MainWindow::CreateControls() {
         break;
     }
   }
+
+  // Not a control: a frame in the highlight colour just outside the list or the view, whose frames show no
+  // focus of their own in Qt's default style (the path boxes' do).
+  focusMark_ = new QFrame(this);
+  focusMark_->setObjectName(QStringLiteral("focusMark"));
+  focusMark_->setFrameStyle(QFrame::Box | QFrame::Plain);
+  focusMark_->setLineWidth(kFocusMarkWidth);
+  focusMark_->setAttribute(Qt::WA_TransparentForMouseEvents);
+  focusMark_->setFocusPolicy(Qt::NoFocus);
+  QPalette markColours = focusMark_->palette();
+  markColours.setColor(QPalette::WindowText, markColours.color(QPalette::Active, QPalette::Highlight));
+  focusMark_->setPalette(markColours);
+  focusMark_->hide();
 }
 
 void MainWindow::ConnectCommands() {
@@ -153,6 +184,10 @@ void MainWindow::ConnectCommands() {
   connect(headerOpen_, &QPushButton::clicked, this, [this] { OpenInto(headerBox_); });
   connect(mainOpen_, &QPushButton::clicked, this, [this] { OpenInto(mainBox_); });
   connect(tagList_, &QListWidget::itemSelectionChanged, this, [this] { SelectionChanged(); });
+  // Ctrl+Q ends a desktop program; here it does what Esc does.
+  auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+  connect(quit, &QShortcut::activated, this, &MainWindow::reject);
+  connect(qApp, &QApplication::focusChanged, this, [this] { PlaceFocusMark(); });
 }
 
 MainWindow::~MainWindow() {
@@ -176,6 +211,19 @@ void MainWindow::PlaceControls() {
     if (control.kind == ControlKind::kView) place.adjust(0, 0, extraWidth, extraHeight);
     controls_[i]->setGeometry(place);
   }
+  PlaceFocusMark();
+}
+
+void MainWindow::PlaceFocusMark() {
+  QWidget* focus = focusWidget();
+  if ((focus != tagList_ && focus != view_) || !focus->hasFocus()) {
+    focusMark_->hide();
+    return;
+  }
+  const int w = kFocusMarkWidth;
+  focusMark_->setGeometry(focus->geometry().adjusted(-w, -w, w, w));
+  focusMark_->raise();
+  focusMark_->show();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {
@@ -243,7 +291,12 @@ void MainWindow::Refresh(const std::vector<std::string>& tagNames) {
   tagList_->clear();
   tagList_->addItem(MakeRow(QString::fromUtf8(kResultRowText), kResultRowText));
   for (const Row& row : rows) tagList_->addItem(MakeRow(row.display, row.bytes->c_str()));
-  // A refilled list starts at its top, with the result row in view.
+  // A refilled list starts at its top with the result row current, as the view shows it, so the keys move
+  // on from there.
+  {
+    const QSignalBlocker quiet(tagList_);
+    tagList_->setCurrentRow(0);
+  }
   tagList_->scrollToTop();
   ShowInView(OutputBuffer);
 }
@@ -265,8 +318,10 @@ void MainWindow::SelectionChanged() {
 }
 
 void MainWindow::Save() {
-  QString chosen = hooks_.saveFile(this);
+  QString chosen = hooks_.saveFile(this, {StartFolderOf(mainBox_->text(), lastFolder_), lastSaveName_});
   if (chosen.isEmpty()) return;
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  lastSaveName_ = QFileInfo(chosen).fileName();
   std::string path;
   bool named = EncodeText(chosen, &path) != 0;
   Update();
@@ -279,8 +334,56 @@ void MainWindow::Save() {
 }
 
 void MainWindow::OpenInto(QLineEdit* box) {
-  QString chosen = hooks_.openFile(this, box->text());
-  if (!chosen.isEmpty()) box->setText(chosen);
+  const QString typed = box->text();
+  QString chosen = hooks_.openFile(this, {StartFolderOf(typed, lastFolder_), StartNameOf(typed)});
+  if (chosen.isEmpty()) return;
+  lastFolder_ = QFileInfo(chosen).absolutePath();
+  FillBoxes({box}, {chosen});
+}
+
+int MainWindow::FillBoxes(std::initializer_list<QLineEdit*> boxes, const QStringList& paths) {
+  for (const QString& path : paths) {
+    if (!FitsBox(path)) {
+      Report(kPathTooLong);
+      return 0;
+    }
+  }
+  qsizetype i = 0;
+  for (QLineEdit* box : boxes) box->setText(paths.value(i++));
+  return 1;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == headerBox_ || watched == mainBox_) return DragOnto(static_cast<QLineEdit*>(watched), event);
+  return QDialog::eventFilter(watched, event);
+}
+
+// One file fills the box it is dropped on; two fill the header box, then the main box. A drag of text is
+// the box's own business; one of anything else (more files, a web address) is refused.
+bool MainWindow::DragOnto(QLineEdit* box, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  const QMimeData* data = drag->mimeData();
+  if (data == nullptr || !data->hasUrls()) return false;
+  const QStringList files = DraggedFiles(data);
+  if ((files.size() != 1 && files.size() != 2) || !AcceptAsCopy(drag)) {
+    drag->ignore();
+    return true;
+  }
+  if (type != QEvent::Drop) return true;
+  // Filled once the drop has ended: a message about it must not hold up the file manager's drag.
+  QMetaObject::invokeMethod(
+      this,
+      [this, box, files] {
+        if (files.size() == 1) {
+          FillBoxes({box}, files);
+        } else {
+          FillBoxes({headerBox_, mainBox_}, files);
+        }
+      },
+      Qt::QueuedConnection);
+  return true;
 }
 
 }  // namespace morvane

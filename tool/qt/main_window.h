@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,7 +10,9 @@
 #include "tool/commands.h"
 #include "tool/dialog_template.h"
 #include "tool/qt/dialog_hooks.h"
+#include "tool/qt/path_boxes.h"
 
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -21,8 +24,8 @@ namespace morvane {
 // The view font: a fixed-pitch face with Japanese glyphs, 16 pixels high.
 inline constexpr int kViewFontPixels = 16;
 
-// A box's text as read for a run: at most this many bytes.
-inline constexpr size_t kBoxTextMax = 258;
+// Width in pixels of the mark around the tag list or the text view while it has the focus.
+inline constexpr int kFocusMarkWidth = 2;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -49,6 +52,8 @@ class MainWindow : public QDialog {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  // Files dropped on a path box.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   // The controls of the template, in its order, each of its kind.
@@ -59,6 +64,11 @@ class MainWindow : public QDialog {
   void Refresh(const std::vector<std::string>& tagNames);
   void ShowInView(const char* text);
   void PlaceControls();
+  // Shows the focus mark around the list or the view when one of them has the focus, else hides it.
+  void PlaceFocusMark();
+  // Puts paths into boxes, one each, when every one fits a box; else reports kPathTooLong and changes none.
+  int FillBoxes(std::initializer_list<QLineEdit*> boxes, const QStringList& paths);
+  bool DragOnto(QLineEdit* box, QEvent* event);
   void ReleaseBuffer();
 
   DialogHooks hooks_;
@@ -66,6 +76,10 @@ class MainWindow : public QDialog {
   std::unique_ptr<char[]> buffer_;
   int baseUnitX_ = 0;
   int baseUnitY_ = 0;
+  // The folder of the last file chosen in a file dialog, and the name last chosen to save to, in this run
+  // of the program.
+  QString lastFolder_;
+  QString lastSaveName_;
 
   // Every control in template order; the ones the commands use also by name.
   QWidget* controls_[kDialogControlCount] = {};
@@ -77,6 +91,7 @@ class MainWindow : public QDialog {
   QPushButton* mainOpen_ = nullptr;
   QListWidget* tagList_ = nullptr;
   QPlainTextEdit* view_ = nullptr;
+  QFrame* focusMark_ = nullptr;
 };
 
 // The font of the text view.

@@ -5,7 +5,6 @@
 
 #include "engine/locale_charset_posix.h"
 #include "engine/text.h"
-#include "engine/unicode_width.h"
 
 namespace morvane {
 
@@ -78,17 +77,10 @@ int EncodeText(const QString& text, std::string* bytes) {
   return 1;
 }
 
-void CutAtCharacter(std::string* bytes, size_t maxBytes) {
-  const bool utf8 = ActiveCodePage() == kCodePageUtf8;
-  const char* const end = bytes->data() + bytes->size();
-  size_t keep = 0;
-  while (keep < bytes->size()) {
-    const char* p = bytes->data() + keep;
-    size_t step = utf8 ? NextCharacter(p, end).length : static_cast<size_t>(CharLength(p));
-    if (keep + step > maxBytes) break;
-    keep += step;
-  }
-  bytes->resize(keep);
+size_t EncodedLength(const QString& text) {
+  std::string bytes;
+  if (EncodeText(text, &bytes)) return bytes.size();
+  return static_cast<size_t>(text.toUtf8().size());
 }
 
 }  // namespace morvane

@@ -20,8 +20,8 @@ QString DecodeText(const char* text);
 // NUL; `bytes` is then unspecified.
 int EncodeText(const QString& text, std::string* bytes);
 
-// Cuts `bytes` to at most `maxBytes`, never inside a double-byte character (in utf-8 never inside a UTF-8
-// character), as a box read into a fixed path buffer would.
-void CutAtCharacter(std::string* bytes, size_t maxBytes);
+// Bytes the text takes in the active code page. A text with no form there counts its UTF-8 bytes, which
+// no character of the known code pages takes fewer of.
+size_t EncodedLength(const QString& text);
 
 }  // namespace morvane
