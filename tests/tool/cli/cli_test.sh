@@ -66,6 +66,10 @@ usage)
   MORVANE_CODEPAGE=bogus run --codepage 932 '' ''; expect_rc 0 "--codepage overrides MORVANE_CODEPAGE"
   run --help; expect_rc 0 "--help"; head -n1 out | grep -q '^Usage: morvane-cli \[OPTION\]... HEADER MAIN$' || fail "--help text"
   grep -q '（出力結果）' out || fail "--help names the result row"
+  # The README shows --help as it is.
+  awk '/--help` prints:$/ { found = 1; next } found && /^```$/ { if (inside) exit; inside = 1; next } inside' \
+    "$source_dir/README.md" >readme-help
+  cmp -s readme-help out || fail "the README's copy of --help differs from --help"
   run -h x; expect_rc 0 "-h"
   run --version; expect_rc 0 "--version"; head -n1 out | grep -qx 'morvane-cli (Morvane) 1.0' || fail "--version first line"
   grep -q '^License MIT' out || fail "--version names the license"
