@@ -77,6 +77,28 @@ BENCHMARK(BM_ExpandRefs)
     ->Arg(kCodePageUtf8)
     ->Unit(benchmark::kMicrosecond);
 
+// The same with an observer listening, as --warn installs one; a template with a mistake on every line gives
+// it a notice every 20 bytes.
+void CountNotice(void* count, const ExpansionNotice&) {
+  ++*static_cast<uint64_t*>(count);
+}
+
+void BM_ExpandObserved(benchmark::State& state) {
+  static const Workload refs = Refs();
+  static const Workload mistakes{"", [] {
+                                   std::string text;
+                                   while (text.size() < (1u << 20) - 64)
+                                     text += "line [missing] x=\"[v min=\"08\"]\n";
+                                   return text;
+                                 }()};
+  uint64_t notices = 0;
+  SetExpansionObserver(ExpansionObserver{&CountNotice, &notices});
+  RunExpand(state, state.range(0) == 0 ? refs : mistakes, kCodePage932);
+  SetExpansionObserver(ExpansionObserver{});
+  state.counters["notices"] = static_cast<double>(notices) / static_cast<double>(state.iterations());
+}
+BENCHMARK(BM_ExpandObserved)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+
 void BM_ExpandWorst(benchmark::State& state) {
   static const Workload workload = Worst();
   RunExpand(state, workload, kCodePage932);
