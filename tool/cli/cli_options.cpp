@@ -41,7 +41,7 @@ const char kCliUsage[] =
     "      --strict        --warn, and any warning fails the run with status 4: nothing printed or written\n"
     "  -h, --help          usage on standard output, exit 0\n"
     "      --version       the version, copyright and license, exit 0\n"
-    "Long options may be abbreviated where that names one option alone (--out for --output).\n"
+    "Long options may be abbreviated where that names one option alone.\n"
     "Examples:\n"
     "  morvane-cli header.txt main.txt > result.txt\n"
     "  echo '[who data=\"you\"]' | morvane-cli - main.txt\n"

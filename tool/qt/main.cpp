@@ -1,10 +1,10 @@
-// The Linux window's entry point. The tool takes no command line of its own (Qt's options still apply).
-#include <QApplication>
+// The Linux window's entry point. It takes no command line but --help and --version.
 #include <QMessageBox>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "engine/text.h"
 #include "tool/commands.h"
@@ -12,22 +12,45 @@
 #include "tool/qt/icon_art.h"
 #include "tool/qt/main_window.h"
 #include "tool/qt/qt_translations.h"
+#include "tool/qt/window_start.h"
 
 namespace {
 
 constexpr char kUnknownCodePage[] = "環境変数 MORVANE_CODEPAGE のコードページは使えません: ";
 
+void PrintText(const char* text, FILE* stream) {
+  std::fputs(QString::fromUtf8(text).toLocal8Bit().constData(), stream);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
+  std::string error;
+  switch (morvane::ParseWindowArguments(argc, argv, &error)) {
+    case morvane::WindowCommand::kHelp:
+      PrintText(morvane::kWindowUsage, stdout);
+      return std::fflush(stdout) == 0 ? 0 : 74;
+    case morvane::WindowCommand::kVersion:
+      PrintText(morvane::kWindowVersion, stdout);
+      return std::fflush(stdout) == 0 ? 0 : 74;
+    case morvane::WindowCommand::kUsageError:
+      std::fprintf(stderr, "morvane: %s\nTry 'morvane --help' for more information.\n",
+                   QString::fromUtf8(error.c_str()).toLocal8Bit().constData());
+      return morvane::kExitWindowUsage;
+    case morvane::WindowCommand::kOpen:
+      break;
+  }
+
   // A save beyond the file size limit is reported as a failed write instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  QApplication app(argc, argv);
-  app.setApplicationName(QStringLiteral("morvane"));
-  app.setDesktopFileName(QStringLiteral("morvane"));
-  app.setWindowIcon(morvane::MorvaneIcon());
-  morvane::InstallQtTranslations(&app, QLocale::system());
+  // Qt sees no arguments: its own options (-platform, -style, ...) would be a command line of the window.
+  int qtArgc = 1;
+  std::unique_ptr<QApplication> app = morvane::StartApplication(qtArgc, argv);
+  app->setApplicationName(QStringLiteral("morvane"));
+  app->setDesktopFileName(QStringLiteral("morvane"));
+  app->setWindowIcon(morvane::MorvaneIcon());
+  morvane::InstallQtTranslations(app.get(), QLocale::system());
 
   if (!morvane::StartCodePage(nullptr)) {
     const char* name = std::getenv("MORVANE_CODEPAGE");

@@ -1,0 +1,86 @@
+#include "tool/qt/window_start.h"
+
+#include <QStringList>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace morvane {
+
+const char kWindowUsage[] =
+    "Usage: morvane [--help | --version]\n"
+    "  Opens the Morvane window: name a header file and a main file in its two boxes and press 更新 "
+    "(Update)\n"
+    "  to expand the main file's tags; the result shows in the view, the tags in the list beside it, and\n"
+    "  ファイルに保存 saves the result to a file. The window takes no files on its command line; for "
+    "scripts\n"
+    "  and build systems use morvane-cli.\n"
+    "  -h, --help     this text on standard output, exit 0\n"
+    "      --version  the version, copyright and license, exit 0\n"
+    "It needs a display (DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM naming a Qt platform); without one "
+    "it\n"
+    "prints \"cannot open a window: no display\" and exits with 1.\n"
+    "Environment: MORVANE_CODEPAGE the code page (else the locale's codeset; an unknown one exits with 2);\n"
+    "SOURCE_DATE_EPOCH and TZ the date and time of the built-in tags.\n"
+    "Exit status: 0 the window was closed; 1 no display; 2 unknown MORVANE_CODEPAGE; 64 bad usage.\n"
+    "The template language: man 5 morvane, docs/language.md.\n";
+
+const char kWindowVersion[] =
+    "morvane (Morvane) 1.0\n"
+    "Copyright (C) 2026 The Morvane authors.\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
+const char kNoDisplayText[] = "cannot open a window: no display";
+
+WindowCommand ParseWindowArguments(int argc, const char* const* argv, std::string* error) {
+  if (argc <= 1) return WindowCommand::kOpen;
+  if (argc > 2) {
+    *error = "too many arguments: the window takes --help or --version alone";
+    return WindowCommand::kUsageError;
+  }
+  const char* argument = argv[1];
+  if (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0) return WindowCommand::kHelp;
+  if (std::strcmp(argument, "--version") == 0) return WindowCommand::kVersion;
+  if (argument[0] == '-' && argument[1] != '\0') {
+    *error = "unknown option '" + std::string(argument) + "'";
+  } else {
+    *error =
+        "unexpected argument '" + std::string(argument) + "': the window takes no files (see morvane-cli)";
+  }
+  return WindowCommand::kUsageError;
+}
+
+namespace {
+
+// Qt's messages while the platform starts, printed only once it has started.
+QStringList& HeldStartMessages() {
+  static QStringList messages;
+  return messages;
+}
+
+// Qt aborts the process after a fatal message, and the one a starting application can raise is that no
+// platform could be initialised: end the process first, with one line instead of Qt's paragraph.
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtFatalMsg) {
+    std::fprintf(stderr, "morvane: %s\n", kNoDisplayText);
+    std::fflush(stderr);
+    std::_Exit(kExitNoDisplay);
+  }
+  HeldStartMessages().append(qFormatLogMessage(type, context, message));
+}
+
+}  // namespace
+
+std::unique_ptr<QApplication> StartApplication(int& argc, char** argv) {
+  const QtMessageHandler previous = qInstallMessageHandler(HoldStartMessage);
+  auto application = std::make_unique<QApplication>(argc, argv);
+  qInstallMessageHandler(previous);
+  for (const QString& line : HeldStartMessages())
+    std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+  HeldStartMessages().clear();
+  return application;
+}
+
+}  // namespace morvane
