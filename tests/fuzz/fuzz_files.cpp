@@ -73,6 +73,14 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   return 0;
 }
 
+// Only the command line reads standard input and pipes; the harness never does.
+int ReadResolvedStream(const char*, char*, uint32_t) {
+  SetFileError(FileError::kNotRegular);
+  return 0;
+}
+
+void RemoveUnfinishedWrite() {}
+
 int WriteResolvedFile(const char*, const char*, uint32_t) {
   return 0;
 }
