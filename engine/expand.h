@@ -78,6 +78,17 @@ inline constexpr uint32_t kMaxPasses = 4096;
 inline constexpr uint64_t kMaxPassBytes = 32ull << 20;  // 32 passes over a full 1 MiB text
 inline constexpr uint64_t kMaxPassTags = 1ull << 20;
 
+// The bounds above as one expansion applies them.
+struct WorkBudget {
+  uint32_t passes = kMaxPasses;
+  uint64_t bytes = kMaxPassBytes;
+  uint64_t tags = kMaxPassTags;
+};
+
+// Test hook: later ExpandText calls apply `budget` instead. The fuzz harnesses take smaller bounds, so that
+// one input stays cheap under the sanitizers; the product never calls it.
+void SetWorkBudget(const WorkBudget& budget);
+
 // Expands source until no tag expression is left, then resolves escapes into destination (when given).
 // Returns 1 on success, 0 on overflow, out of memory, or an expansion that could never end.
 int ExpandText(char* destination, const char* source, uint32_t size);

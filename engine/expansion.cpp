@@ -17,6 +17,8 @@ uint32_t ScratchBufferSize = 0;
 
 namespace {
 
+WorkBudget gBudget;
+
 // Raised when the passes could never end.
 struct RunawayExpansion {};
 
@@ -116,7 +118,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
       TagOutcome outcome;
       ProcessTag(out, in, &outcome);
       // Literal brackets inside a long expression can read it again and again within one pass.
-      if (out.reread > kMaxPassBytes) throw RunawayExpansion{};
+      if (out.reread > gBudget.bytes) throw RunawayExpansion{};
       // A literal bracket changes nothing, so it does not keep the passes going.
       if (outcome != TagOutcome::kLiteralBracket) ++counts.count;
       if (outcome == TagOutcome::kDefinition) ++counts.definitions;
@@ -134,6 +136,10 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
   counts.read = static_cast<uint64_t>(in - input) + out.reread;
   if (stats != nullptr) *stats = counts;
   return counts.count;
+}
+
+void SetWorkBudget(const WorkBudget& budget) {
+  gBudget = budget;
 }
 
 int ExpandText(char* destination, const char* source, uint32_t size) {
@@ -172,10 +178,10 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
       }
       // Without a definition the table did not change, so an unchanged text would repeat forever.
       if (stats.definitions == 0 && std::strcmp(out, in) == 0) throw RunawayExpansion{};
-      if (passes == kMaxPasses) throw RunawayExpansion{};
+      if (passes == gBudget.passes) throw RunawayExpansion{};
       bytesRead += stats.read;
       tagsHandled += stats.count;
-      if (bytesRead > kMaxPassBytes || tagsHandled > kMaxPassTags) throw RunawayExpansion{};
+      if (bytesRead > gBudget.bytes || tagsHandled > gBudget.tags) throw RunawayExpansion{};
       in = out;
       std::swap(out, other);
     }
