@@ -7,7 +7,9 @@ namespace morvane::model {
 namespace {
 
 // Overflow of a working buffer, or work beyond the budget: the expansion returns 0.
-struct Failure {};
+struct Failure {
+  const char* reason;
+};
 
 // text[i], or the terminator once i reaches the end.
 char At(const std::string& text, size_t i) {
@@ -56,9 +58,10 @@ Model::Model(Characters characters, uint32_t bufferSize, Budget budget, FileRead
       readFile_(readFile) {}
 
 int Model::Expand(const std::string& buffer, std::string* result) {
+  failed = nullptr;
   try {
     const size_t end = buffer.find('\0');
-    if (end == std::string::npos || end >= bufferSize_) throw Failure{};
+    if (end == std::string::npos || end >= bufferSize_) throw Failure{"unterminated"};
     std::string text = buffer.substr(0, end);
     uint32_t passes = 0;
     uint64_t bytes = 0;
@@ -71,11 +74,12 @@ int Model::Expand(const std::string& buffer, std::string* result) {
       ++passes;
       const std::string next = UpToNul(pass.out);
       // Nothing defined and nothing changed: every further pass would do the same.
-      if (pass.definitions == 0 && next == text) throw Failure{};
-      if (passes == budget_.passes) throw Failure{};
+      if (pass.definitions == 0 && next == text) throw Failure{"unchanged"};
+      if (passes == budget_.passes) throw Failure{"passes"};
       bytes += text.size() + pass.reread;
       tags += pass.counted;
-      if (bytes > budget_.bytes || tags > budget_.tags) throw Failure{};
+      if (bytes > budget_.bytes) throw Failure{"bytes"};
+      if (tags > budget_.tags) throw Failure{"tags"};
       text = next;
     }
     if (result != nullptr) {
@@ -84,7 +88,8 @@ int Model::Expand(const std::string& buffer, std::string* result) {
       *result = UpToNul(final.out);
     }
     return 1;
-  } catch (const Failure&) {
+  } catch (const Failure& failure) {
+    failed = failure.reason;
     return 0;
   }
 }
@@ -99,7 +104,7 @@ void Model::RunPass(Pass& pass) {
       ++pass.handed;
       if (outcome != Outcome::kLiteralBracket) ++pass.counted;
       if (outcome == Outcome::kDefinition) ++pass.definitions;
-      if (pass.reread > budget_.bytes) throw Failure{};
+      if (pass.reread > budget_.bytes) throw Failure{"reread"};
     } else if (c == '\\' && At(in, i + 1) == '[') {
       Put(pass, pass.final ? "[" : "\\[");
       i += 2;
@@ -221,7 +226,7 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
 
 void Model::Put(Pass& pass, const std::string& bytes) const {
   // The text and its terminator must fit the working buffer.
-  if (pass.out.size() + bytes.size() > bufferSize_ - 1) throw Failure{};
+  if (pass.out.size() + bytes.size() > bufferSize_ - 1) throw Failure{"overflow"};
   pass.out += bytes;
 }
 
@@ -245,7 +250,7 @@ void Model::WriteField(Pass& pass, const Entry& entry, const Field& field) const
   }
   if (width == 0) return;
   // Checked before anything is built: min and loop may lie far beyond any buffer.
-  if (pass.out.size() + width * field.loop > bufferSize_ - 1) throw Failure{};
+  if (pass.out.size() + width * field.loop > bufferSize_ - 1) throw Failure{"overflow"};
   // Read from its first byte, a lead byte of the value's part that has no partner there (it is the part's
   // last byte, or a NUL follows it) becomes a space.
   for (size_t i = 0; i < part.size();) {

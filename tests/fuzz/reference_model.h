@@ -55,6 +55,10 @@ class Model {
   int Expand(const std::string& buffer, std::string* result);
 
   std::vector<Entry> table;
+  // Why the last Expand failed: "unterminated" (no text in the buffer), "overflow", "unchanged" (a pass
+  // that defined and changed nothing), "passes", "bytes", "tags", "reread" (read again within one pass);
+  // null after a success.
+  const char* failed = nullptr;
 
  private:
   struct Field {
