@@ -133,6 +133,18 @@ def tiny_limits():
                             None),
         "tiny-holes": (c(True, 256, table=7, tiny=True) + b"[h1 data=\"1\"][h2 data=\"2\"]\0[h3 data=\"3\"][h1][h2][h3]",
                        1, None),
+        # Exactly at each bound and one past it: 64 names too long (31 bytes read again each) and one new tag
+        # in the full table (64); two passes over 1,024 bytes; 40 references.
+        "tiny-reread-2048": (c(False, 4096, full_but=0, tiny=True) + b"\0" + (b"[" + b"n" * 40 + b" ") * 64
+                             + b"[new" + b" " * 56 + b"data=\"v\"]", 1, None),
+        "tiny-reread-2049": (c(False, 4096, full_but=0, tiny=True) + b"\0" + (b"[" + b"n" * 40 + b" ") * 64
+                             + b"[new" + b" " * 57 + b"data=\"v\"]", 0, "reread"),
+        "tiny-bytes-2048": (c(False, 4096, tiny=True) + b"[t1 data=\"[t2]\"][t2 data=\"end\"]\0[t1]" + b"y" * 1020,
+                            1, None),
+        "tiny-bytes-2049": (c(False, 4096, tiny=True) + b"[t1 data=\"[t2] \"][t2 data=\"end\"]\0[t1]" + b"y" * 1020,
+                            0, "bytes"),
+        "tiny-tags-40": (c(True, 512, table=2, tiny=True) + b"\0" + b"[e]" * 40, 1, None),
+        "tiny-tags-41": (c(True, 512, table=2, tiny=True) + b"\0" + b"[e]" * 41, 0, "tags"),
         "tiny-fill-63": (c(False, 64, table=0, tiny=True) + b"\0[x data=\"x\"][x loop=\"63\"]", 1, None),
         "tiny-fill-64": (c(False, 64, table=0, tiny=True) + b"\0[x data=\"x\"][x loop=\"64\"]", 0, "overflow"),
     }
@@ -153,6 +165,7 @@ DIFFERENTIAL_TEXTS = [
     b"[b DATA=\"u\" Loop=\"2\"][b ALIGN=\"RIGHT\" min=\"4\"]", b"[b padding=\"\" min=\"3\"][b padding=\"xyz\" min=\"3\"]",
     b"[q datafile=\"a.txt\"][q][w datafile=\"lead.txt\"][w][v datafile=\"nul.txt\"][v]", b"[b note=\"a]b\" data=\"v\"]",
     b" = \" ] \\ [ [b = ] \"\\\"", b"[b data=\"[\"][b]b]",
+    b"[b min=\"4\" align=\"center\" padding=\".\"][j max=\"3\" align=\"center\"][l min=\"6\" align=\"center\" padding=\"-\"]",
 ]
 
 
