@@ -17,6 +17,7 @@
 #include "engine/tag_table.h"
 #include "engine/text.h"
 #include "files/text_files.h"
+#include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/reference_model.h"
 
 namespace morvane::fuzz {
@@ -132,7 +133,8 @@ std::optional<std::string> RunModel(model::Model& model, const std::string& text
 }
 
 model::Model MakeModel(bool cp932, uint32_t size = 512) {
-  return model::Model(model::Characters{cp932}, size, model::Budget{512, 1u << 20, 16u << 10}, ReadTextFile);
+  return model::Model(model::Characters{cp932}, size,
+                      model::Budget{kFuzzBudget.passes, kFuzzBudget.bytes, kFuzzBudget.tags}, ReadTextFile);
 }
 
 TEST(ModelTest, Results) {

@@ -92,8 +92,8 @@ RENEW_B = b"[b data=\"[c data=\\\"1\\\"][b]\"]"
 
 
 def limits(layout):
-    """Inputs at each bound the engine decides, under the harnesses' work budget (512 passes, 1 MiB read,
-    16 Ki tag expressions), with the case just inside where it is cheap to write. Name: (input, expected
+    """Inputs at each bound the engine decides, under the harnesses' work budget (256 passes, 128 KiB read,
+    512 tag expressions), with the case just inside where it is cheap to write. Name: (input, expected
     status, the bound that fails it)."""
     c = layout.control
     return {
@@ -101,8 +101,8 @@ def limits(layout):
         "limit-name-32": (c(True, 512) + b"\0[" + b"n" * 32 + b" data=\"v\"][" + b"n" * 32 + b"]", 1, None),
         "limit-full-table": (c(False, 512, full_but=0) + b"\0[new data=\"v\"][new][" + layout.filled_name(500)
                              + b"]", 1, None),
-        "limit-passes-511": (c(False, 65536) + chain(511), 1, None),
-        "limit-passes-512": (c(False, 65536) + chain(512), 0, "passes"),
+        "limit-passes-255": (c(False, 65536) + chain(255), 1, None),
+        "limit-passes-256": (c(False, 65536) + chain(256), 0, "passes"),
         "limit-bytes-read": (c(True, 65536) + b"\0" + RENEW_B + b"[b]" + b"x" * 12000, 0, "bytes"),
         "limit-tags": (c(False, 4096) + b"\0" + RENEW_B + b"[b]" * 200, 0, "tags"),
         "limit-read-again": (c(True, 65536, full_but=0) + b"\0" + b"[new " * 3000 + b"data=\"v\"]", 0,

@@ -59,6 +59,8 @@ Model::Model(Characters characters, uint32_t bufferSize, Budget budget, FileRead
 
 int Model::Expand(const std::string& buffer, std::string* result) {
   failed = nullptr;
+  keys_.assign(kCapacity, std::string());
+  for (size_t i = 0; i < kCapacity; ++i) keys_[i] = Key(table[i].name);
   try {
     const size_t end = buffer.find('\0');
     if (end == std::string::npos || end >= bufferSize_) throw Failure{"unterminated"};
@@ -168,6 +170,7 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
           created.inUse = true;
           created.readOnly = false;
           created.name = name;
+          keys_[static_cast<size_t>(tag)] = Key(name);
         }
       }
       if (known) {
@@ -288,9 +291,17 @@ void Model::Store(Entry& entry, const std::string& bytes, size_t n) const {
   entry.value = stored;
 }
 
+std::string Model::Key(const std::string& name) const {
+  return name.substr(0, characters_.SignificantLength(name));
+}
+
 int Model::FindName(const std::string& name) const {
+  const std::string key = Key(name);
   for (size_t i = 0; i < kCapacity; ++i) {
-    if (table[i].inUse && characters_.SameName(table[i].name, name)) return static_cast<int>(i);
+    if (!table[i].inUse || keys_[i].size() != key.size()) continue;
+    size_t same = 0;
+    while (same < key.size() && keys_[i][same] == key[same]) ++same;
+    if (same == key.size()) return static_cast<int>(i);
   }
   return -1;
 }

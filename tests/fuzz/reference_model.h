@@ -87,6 +87,7 @@ class Model {
   // Stores exactly n bytes of `bytes` as a value, character by character: a NUL, a lead byte before a NUL
   // and a lead byte that would be the n-th byte end the copy, and zeros fill the rest.
   void Store(Entry& entry, const std::string& bytes, size_t n) const;
+  std::string Key(const std::string& name) const;
   int FindName(const std::string& name) const;
   int FindFree() const;
   std::string Quoted(const std::string& in, size_t& at) const;
@@ -98,6 +99,9 @@ class Model {
   Budget budget_;
   FileReader readFile_;
   std::vector<char> fileBuffer_;
+  // The significant bytes of each entry's name, taken from the table when Expand starts and kept with it:
+  // two names are equal exactly when these are.
+  std::vector<std::string> keys_;
 };
 
 }  // namespace morvane::model

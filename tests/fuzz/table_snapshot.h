@@ -23,9 +23,9 @@ class TableSnapshot {
 
   // Checks gTagTable after an input against the recorded state: the invariants of every entry; no entry in
   // use before has left use or changed its name (nothing in the language does either); each new entry is
-  // what Find gives for its own name and for the names next to it as the plain comparison says. Find's
-  // answer for an older name depends only on the entries up to that name's own, so it is checked again only
-  // where a new entry took a free entry below it.
+  // what Find gives for its own name, and for the first new entries also for the names next to it as the
+  // plain comparison says. Find's answer for an older name depends only on the entries up to that name's
+  // own, so it is checked again only where a new entry took a free entry below it.
   void CheckChanges() const;
 
   const std::vector<model::Entry>& entries() const { return saved_; }
