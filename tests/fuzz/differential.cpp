@@ -64,7 +64,7 @@ void PutFixtures() {
 
 // Filled entries have no value, so that restoring a full table allocates little.
 void FillBut(int freeEntries) {
-  char name[8];
+  char name[16];
   for (int index = 0; gTagTable.FindFree() != nullptr && index < kTagCapacity - freeEntries; ++index) {
     if (gTagTable.entries[index].InUse()) continue;
     std::snprintf(name, sizeof name, "F%d", index);
