@@ -6,18 +6,26 @@
 #include <cstdint>
 #include <memory>
 
+#include "engine/expand.h"
+
 namespace morvane::fuzz {
+
+// The work budget of the expansion harnesses (256 passes, 128 KiB read, 512 tag expressions). Under the
+// sanitizers the product's own lets one input take seconds; these bound one to a few milliseconds (each tag
+// expression looks the whole table through) while every bound stays within reach of a few kilobytes.
+inline constexpr WorkBudget kFuzzBudget{256, 128u << 10, 512};
+
+// The 27 built-in variables from one fixed reading, as every update run begins.
+void DefineFixedBuiltins();
 
 [[noreturn]] void Fail(const char* file, int line, const char* what);
 
 #define FUZZ_CHECK(condition) \
   ((condition) ? static_cast<void>(0) : ::morvane::fuzz::Fail(__FILE__, __LINE__, #condition))
 
-// The tag table's invariants: an unused entry is all zero; an entry in use has a name under 32 bytes, only
-// the two known flags, a value block with 0 at `length` (or no block and length 0), and is the entry that
-// TagTable::Find gives for its own name, so no two names are equal. Entries below `firstChecked` were set
-// up with distinct names and are looked up only through the entries above them.
-void CheckTable(int firstChecked = 0);
+// The tag table's invariants for one entry: an unused entry is all zero; an entry in use has a name under 32
+// bytes, only the two known flags, and a value block with 0 at `length` (or no block and length 0).
+void CheckEntry(int index);
 
 // The expansion state outside ExpandText: no scratch buffer.
 void CheckIdle();
@@ -27,5 +35,20 @@ extern bool gServedInvalidUtf8;
 
 // The bytes as a text in a block of exactly size + 1 bytes, so the sanitizer catches a read past its end.
 std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size);
+
+// A working buffer of kTextBufferSize bytes, allocated once; only its first `size` bytes may be touched, the
+// rest is poisoned so that AddressSanitizer reports any access to it.
+class WorkBuffer {
+ public:
+  WorkBuffer();
+  char* get() const { return bytes_.get(); }
+
+  // Holds `text` (cut to `size` bytes, terminated only when it fits) and zeros up to `size`.
+  void Load(const uint8_t* text, size_t length, uint32_t size);
+
+ private:
+  std::unique_ptr<char[]> bytes_;
+  uint32_t usable_;  // bytes not poisoned
+};
 
 }  // namespace morvane::fuzz
