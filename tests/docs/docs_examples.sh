@@ -23,6 +23,8 @@
 # in the C.UTF-8 locale, so an example without --codepage runs in code page utf-8, unconverted.
 # In docs/ (and in files given by name) every fenced block belongs to an example, unless the line before it
 # is `<!-- no example -->`; the README's other blocks are commands and listings, and are not checked.
+# Commands read an empty standard input (pipe into morvane-cli to give it one), and an example that runs
+# longer than DOCS_EXAMPLE_SECONDS (60) fails.
 # A problem is reported as FILE:LINE with the line of the example's marker, and fails the run.
 set -uo pipefail
 export LC_ALL=C.UTF-8
@@ -48,6 +50,8 @@ mkdir "$work/bin"
 ln -s "$cli" "$work/bin/morvane-cli"
 unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH TZ LANG LANGUAGE
 
+# How long one example may run.
+seconds=${DOCS_EXAMPLE_SECONDS:-60}
 examples=0
 failures=0
 doc=""
@@ -208,15 +212,23 @@ run_example() {
   [ "$broken" = 1 ] && return
   examples=$((examples + 1))
 
+  # Standard input is empty, so that a command that reads it without a pipe cannot wait for a terminal, and
+  # an example that does not end (a FIFO nobody writes, say) fails instead of stopping the suite.
   local status
   if [ "$has_command" = 1 ]; then
-    (cd "$dir" && env "${env_words[@]}" PATH="$work/bin:$PATH" bash -c "$command") >"$work/out" 2>"$work/err"
+    (cd "$dir" && timeout "$seconds" env "${env_words[@]}" PATH="$work/bin:$PATH" bash -c "$command") \
+      </dev/null >"$work/out" 2>"$work/err"
     status=$?
   else
     local header=""
     [ "$has_header" = 1 ] && header=header.txt
-    (cd "$dir" && env "${env_words[@]}" "$cli" "${options[@]}" "$header" main.txt) >"$work/out" 2>"$work/err"
+    (cd "$dir" && timeout "$seconds" env "${env_words[@]}" "$cli" "${options[@]}" "$header" main.txt) \
+      </dev/null >"$work/out" 2>"$work/err"
     status=$?
+  fi
+  if [ "$status" = 124 ]; then
+    problem "$((marker + 1))" "did not end within $seconds seconds"
+    return
   fi
 
   if [ "$status" != "$expected_status" ]; then

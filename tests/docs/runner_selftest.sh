@@ -6,7 +6,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cases="$here/runner_cases.md"
 
-report=$(bash "$here/docs_examples.sh" "$1" "$cases")
+report=$(DOCS_EXAMPLE_SECONDS=3 bash "$here/docs_examples.sh" "$1" "$cases")
 status=$?
 expected=$(grep -n -A1 -F -x '<!-- must fail -->' "$cases" | sed -n 's/^\([0-9][0-9]*\)-.*/\1/p' | sort -un)
 reported=$(printf '%s\n' "$report" | sed -n "s|^$cases:\([0-9]*\):.*|\1|p" | sort -un)
