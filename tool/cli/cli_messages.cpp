@@ -240,6 +240,7 @@ std::string NumberReason(const char* value) {
   }
   const char* q = p;
   while (*q >= '0' && *q <= '9') ++q;
+  if (q == p) return Say({"no digits", "数字がありません"});
   if (*q != '\0') return Say({"what follows the digits is ignored", "数字の後ろは無視されます"});
   return Say({"above 4294967295", "4294967295 を超えています"});
 }

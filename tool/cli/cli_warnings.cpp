@@ -183,7 +183,11 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
   }
   // The text a later pass reads holds what the earlier ones left: an expression met again there (a '['
   // left as text, say) is the one already told.
-  const std::string sameExpression = ExpressionStart(notice.expression) + '\n' + pending.text;
+  // A '[' left as text stays with its name, whatever the pass makes of what follows it.
+  const bool literalBracket =
+      notice.event == ExpansionEvent::kLongName || notice.event == ExpansionEvent::kTableFull;
+  const std::string sameExpression =
+      (literalBracket ? std::string(notice.name) : ExpressionStart(notice.expression)) + '\n' + pending.text;
   if (!pending.firstPass && seen_.count(sameExpression) != 0) return;
   if (!seen_.insert(pending.place + '\n' + pending.text).second) return;
   seen_.insert(sameExpression);

@@ -93,6 +93,7 @@ TEST_F(MessagesTest, NumbersSayHowTheyRead) {
                {"3rd", 3, "what follows the digits is ignored"},
                {"99999999999", 4294967295u, "above 4294967295"},
                {"", 0, "no digits"},
+               {"none", 0, "no digits"},
                {" 2", 2, "spaces before it"}};
   for (const auto& c : cases) {
     ExpansionNotice notice{ExpansionEvent::kNumber, "", "", 1, "t", c.value, c.number, "min"};
