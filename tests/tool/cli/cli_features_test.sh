@@ -12,25 +12,6 @@ unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH LANG LANGUAGE LC_MESSAGES
 failures=0
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 
-run() {
-  "$cli" "$@" >out 2>err
-  rc=$?
-}
-fail() {
-  echo "FAIL [$group] $*"
-  echo "  status: $rc"
-  echo "  stdout: $(head -c 300 out)"
-  echo "  stderr: $(head -c 600 err)"
-  failures=$((failures + 1))
-}
-expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: expected status $1"; }
-expect_out() {
-  printf "$1" >expected
-  cmp -s out expected || fail "$2: standard output differs from '$1'"
-}
-# expect_err_line LINE LABEL: standard error holds exactly this line.
-expect_err_line() { grep -qxF -- "$1" err || fail "$2: no line '$1' on standard error"; }
-
 case $group in
 messages)
   # A read failure names the file and why; a failed expansion names the file and the limit that ended it.

@@ -12,35 +12,6 @@ unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH LANG LANGUAGE
 failures=0
 source "$(dirname "${BASH_SOURCE[0]}")/test_lib.sh"
 
-# run ARGS...: runs the tool, leaving its standard output in out, standard error in err and the status in rc.
-run() {
-  "$cli" "$@" >out 2>err
-  rc=$?
-}
-# run_in LOCALE ARGS...: the same under another locale, which the shell itself need not know.
-run_in() {
-  local locale=$1
-  shift
-  LC_ALL=$locale "$cli" "$@" >out 2>err
-  rc=$?
-}
-fail() {
-  echo "FAIL [$group] $*"
-  echo "  status: $rc"
-  echo "  stdout: $(head -c 300 out | od -c | head -5)"
-  echo "  stderr: $(head -c 300 err)"
-  failures=$((failures + 1))
-}
-expect_rc() { [ "$rc" -eq "$1" ] || fail "$2: expected status $1"; }
-# expect_out BYTES LABEL: standard output is exactly BYTES (printf format).
-expect_out() {
-  printf "$1" >expected
-  cmp -s out expected || fail "$2: standard output differs from '$1'"
-}
-expect_err() {
-  printf "$1" >expected
-  cmp -s err expected || fail "$2: standard error differs from '$1'"
-}
 
 builtins='_eof\n_crlf\n_systemname\n_systemversion\n_year\n_month\n_day\n_hour\n_minute\n_second\n_millisecond\n'
 builtins+='_dayofweek\n_year2\n_month2\n_day2\n_hour2\n_minute2\n_second2\n_millisecond2\n_noon\n_noonhour\n'
