@@ -161,10 +161,10 @@ std::string Compare(const uint8_t* data, size_t size, ModelOutcome* outcome) {
   SetWorkBudget(budget);
   ++data;
   --size;
-  const uint8_t* split = static_cast<const uint8_t*>(std::memchr(data, 0, size));
-  const size_t headerLength = split != nullptr ? static_cast<size_t>(split - data) : 0;
-  const uint8_t* mainText = split != nullptr ? split + 1 : data;
-  const size_t mainLength = size - static_cast<size_t>(mainText - data);
+  const HeaderAndMain texts = SplitHeaderAndMain(data, size);
+  const size_t headerLength = texts.headerLength;
+  const uint8_t* mainText = texts.main;
+  const size_t mainLength = texts.mainLength;
 
   start.Restore();
   model::Model model(model::Characters{doubleByte}, bufferSize,

@@ -93,10 +93,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ++data;
   --size;
 
-  const uint8_t* split = static_cast<const uint8_t*>(std::memchr(data, 0, size));
-  const size_t headerLength = split != nullptr ? static_cast<size_t>(split - data) : 0;
-  const uint8_t* mainText = split != nullptr ? split + 1 : data;
-  const size_t mainLength = size - static_cast<size_t>(mainText - data);
+  const HeaderAndMain texts = SplitHeaderAndMain(data, size);
+  const size_t headerLength = texts.headerLength;
+  const uint8_t* mainText = texts.main;
+  const size_t mainLength = texts.mainLength;
   const int codePage = (control & 1) != 0      ? kCodePage932
                        : (mainLength & 1) != 0 ? kCodePageUtf8
                                                : kCodePageNone;

@@ -77,4 +77,11 @@ void WorkBuffer::Load(const uint8_t* text, size_t length, uint32_t size) {
   std::memset(bytes_.get() + copied, 0, size - copied);
 }
 
+HeaderAndMain SplitHeaderAndMain(const uint8_t* data, size_t size) {
+  const uint8_t* split = static_cast<const uint8_t*>(std::memchr(data, 0, size));
+  const size_t headerLength = split != nullptr ? static_cast<size_t>(split - data) : 0;
+  const uint8_t* mainText = split != nullptr ? split + 1 : data;
+  return {data, headerLength, mainText, size - static_cast<size_t>(mainText - data)};
+}
+
 }  // namespace morvane::fuzz

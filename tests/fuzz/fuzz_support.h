@@ -36,6 +36,16 @@ extern bool gServedInvalidUtf8;
 // The bytes as a text in a block of exactly size + 1 bytes, so the sanitizer catches a read past its end.
 std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size);
 
+// An input's header text and main text: the bytes before its first NUL and those after it (no NUL: no header,
+// everything is the main text).
+struct HeaderAndMain {
+  const uint8_t* header;
+  size_t headerLength;
+  const uint8_t* main;
+  size_t mainLength;
+};
+HeaderAndMain SplitHeaderAndMain(const uint8_t* data, size_t size);
+
 // A working buffer of kTextBufferSize bytes, allocated once; only its first `size` bytes may be touched, the
 // rest is poisoned so that AddressSanitizer reports any access to it.
 class WorkBuffer {
