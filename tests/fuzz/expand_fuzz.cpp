@@ -68,6 +68,37 @@ bool ValidUtf8(const char* text, size_t length) {
   return true;
 }
 
+// Listens to every expansion as --warn does, so that the notices are fuzzed too: each names a place inside
+// the pass's input (the sanitizer sees every byte read), a name the expression could have, and what its event
+// says it carries.
+void CheckNotice(void*, const ExpansionNotice& notice) {
+  FUZZ_CHECK(notice.pass >= 1 && notice.expression != nullptr && notice.at != nullptr &&
+             notice.name != nullptr);
+  FUZZ_CHECK(notice.expression[0] == '[' && notice.at >= notice.expression);
+  FUZZ_CHECK(std::strlen(notice.name) <= static_cast<size_t>(kTagNameMax));
+  FUZZ_CHECK(std::strlen(notice.at) < kTextBufferSize);
+  switch (notice.event) {
+    case ExpansionEvent::kUnknownWord:
+    case ExpansionEvent::kWordWithoutValue:
+    case ExpansionEvent::kSpaceBeforeEquals:
+    case ExpansionEvent::kMissingTag:
+    case ExpansionEvent::kDatafileUnreadable:
+      FUZZ_CHECK(notice.word != nullptr && std::strlen(notice.word) < kTextBufferSize);
+      break;
+    case ExpansionEvent::kNumber:
+    case ExpansionEvent::kBadChoice:
+      FUZZ_CHECK(notice.word != nullptr && notice.keyword != nullptr);
+      break;
+    case ExpansionEvent::kSpaceAfterEquals:
+    case ExpansionEvent::kUnquotedValue:
+    case ExpansionEvent::kReadOnly:
+      FUZZ_CHECK(notice.keyword != nullptr);
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 }  // namespace morvane::fuzz
 
@@ -75,6 +106,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   using namespace morvane;
   using namespace morvane::fuzz;
   SetWorkBudget(kFuzzBudget);
+  SetExpansionObserver(ExpansionObserver{&CheckNotice, nullptr});
   for (int start = 0; start < 5; ++start) {
     gTagTable.ClearAll();
     DefineFixedBuiltins();
