@@ -40,28 +40,26 @@ class ReadClockTest : public ::testing::Test {
   bool hadEpoch_ = false, hadTz_ = false;
 };
 
-TEST_F(ReadClockTest, SourceDateEpochInUtc) {
-  setenv("TZ", "UTC", 1);
-  setenv("SOURCE_DATE_EPOCH", "951827696", 1);  // 2000-02-29 12:34:56 UTC, a Tuesday
-  ClockReading clock;
-  ReadClock(&clock);
-  EXPECT_EQ(clock.wYear, 2000);
-  EXPECT_EQ(clock.wMonth, 2);
-  EXPECT_EQ(clock.wDay, 29);
-  EXPECT_EQ(clock.wDayOfWeek, 2);
-  EXPECT_EQ(clock.wHour, 12);
-  EXPECT_EQ(clock.wMinute, 34);
-  EXPECT_EQ(clock.wSecond, 56);
-  EXPECT_EQ(clock.wMilliseconds, 0);
-}
-
-TEST_F(ReadClockTest, SourceDateEpochHonoursTz) {
-  setenv("TZ", "JST-9", 1);
-  setenv("SOURCE_DATE_EPOCH", "951827696", 1);
-  ClockReading clock;
-  ReadClock(&clock);
-  EXPECT_EQ(clock.wDay, 29);
-  EXPECT_EQ(clock.wHour, 21);
+TEST_F(ReadClockTest, SourceDateEpochInLocalTime) {
+  // 2000-02-29 12:34:56 UTC, a Tuesday.
+  const struct {
+    const char* tz;
+    uint16_t day, hour;
+  } cases[] = {{"UTC", 29, 12}, {"JST-9", 29, 21}, {"EST5", 29, 7}, {"NZDT-14", 1, 2}};
+  for (const auto& c : cases) {
+    setenv("TZ", c.tz, 1);
+    setenv("SOURCE_DATE_EPOCH", "951827696", 1);
+    ClockReading clock;
+    ReadClock(&clock);
+    EXPECT_EQ(clock.wYear, 2000) << c.tz;
+    EXPECT_EQ(clock.wMonth, c.day == 1 ? 3 : 2) << c.tz;
+    EXPECT_EQ(clock.wDay, c.day) << c.tz;
+    EXPECT_EQ(clock.wDayOfWeek, c.day == 1 ? 3 : 2) << c.tz;
+    EXPECT_EQ(clock.wHour, c.hour) << c.tz;
+    EXPECT_EQ(clock.wMinute, 34) << c.tz;
+    EXPECT_EQ(clock.wSecond, 56) << c.tz;
+    EXPECT_EQ(clock.wMilliseconds, 0) << c.tz;
+  }
 }
 
 TEST_F(ReadClockTest, MalformedEpochFallsBackToTheClock) {
