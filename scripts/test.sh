@@ -6,6 +6,8 @@ cd "$root"
 bash scripts/install-deps.sh
 for stage in scripts/test.d/*.sh; do
   echo "==== ${stage##*/}"
+  started=$SECONDS
   bash "$stage"
+  echo "==== ${stage##*/} took $((SECONDS - started)) s"
 done
 echo "==== all stages passed"
