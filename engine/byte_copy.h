@@ -6,26 +6,25 @@
 
 namespace morvane {
 
+// Copies `count` bytes, from one to two Words, as two Word moves that overlap in the middle.
+template <typename Word>
+inline void CopyHeadAndTail(char* destination, const char* source, size_t count) {
+  Word head;
+  Word tail;
+  std::memcpy(&head, source, sizeof(Word));
+  std::memcpy(&tail, source + count - sizeof(Word), sizeof(Word));
+  std::memcpy(destination, &head, sizeof(Word));
+  std::memcpy(destination + count - sizeof(Word), &tail, sizeof(Word));
+}
+
 // memcpy for non-overlapping ranges; runs of up to 16 bytes are copied inline with overlapping moves.
 inline void CopyBytes(char* destination, const char* source, size_t count) {
-  if (count >= 8) {
-    if (count > 16) {
-      std::memcpy(destination, source, count);
-      return;
-    }
-    uint64_t head;
-    uint64_t tail;
-    std::memcpy(&head, source, 8);
-    std::memcpy(&tail, source + count - 8, 8);
-    std::memcpy(destination, &head, 8);
-    std::memcpy(destination + count - 8, &tail, 8);
+  if (count > 16) {
+    std::memcpy(destination, source, count);
+  } else if (count >= 8) {
+    CopyHeadAndTail<uint64_t>(destination, source, count);
   } else if (count >= 4) {
-    uint32_t head;
-    uint32_t tail;
-    std::memcpy(&head, source, 4);
-    std::memcpy(&tail, source + count - 4, 4);
-    std::memcpy(destination, &head, 4);
-    std::memcpy(destination + count - 4, &tail, 4);
+    CopyHeadAndTail<uint32_t>(destination, source, count);
   } else {
     for (size_t i = 0; i < count; ++i) destination[i] = source[i];
   }

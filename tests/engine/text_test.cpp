@@ -1,6 +1,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/byte_copy.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace morvane::testing {
@@ -149,6 +150,20 @@ TEST_F(TextTest, LastSeparatorSkipsTrailBytes) {
   EXPECT_EQ(FindLastSeparator(slashes), slashes + 4);
   UseCodePage(kCodePageNone);
   EXPECT_EQ(FindLastSeparator(path), path + 8);
+}
+
+// Every length around the inline moves' boundaries (3/4, 7/8, 16/17): all bytes copied, none beyond.
+TEST(CopyBytes, CopiesExactlyCountBytesAtEveryLength) {
+  char source[40];
+  for (int i = 0; i < 40; ++i) source[i] = static_cast<char>('A' + i);
+  for (size_t count = 0; count <= 32; ++count) {
+    char destination[40];
+    std::memset(destination, '.', sizeof destination);
+    CopyBytes(destination + 1, source + 3, count);
+    EXPECT_EQ(destination[0], '.') << count;
+    EXPECT_EQ(std::string(destination + 1, count), std::string(source + 3, count)) << count;
+    EXPECT_EQ(destination[1 + count], '.') << count;
+  }
 }
 
 }  // namespace

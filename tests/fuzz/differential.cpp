@@ -162,9 +162,6 @@ std::string Compare(const uint8_t* data, size_t size, ModelOutcome* outcome) {
   ++data;
   --size;
   const HeaderAndMain texts = SplitHeaderAndMain(data, size);
-  const size_t headerLength = texts.headerLength;
-  const uint8_t* mainText = texts.main;
-  const size_t mainLength = texts.mainLength;
 
   start.Restore();
   model::Model model(model::Characters{doubleByte}, bufferSize,
@@ -173,9 +170,9 @@ std::string Compare(const uint8_t* data, size_t size, ModelOutcome* outcome) {
   std::string difference;
 
   static WorkBuffer buffer;
-  if (headerLength != 0) {
+  if (texts.headerLength != 0) {
     SetBaseDirectory("\\fuzz\\header.txt");
-    buffer.Load(data, headerLength, bufferSize);
+    buffer.Load(texts.header, texts.headerLength, bufferSize);
     const std::string held(buffer.get(), bufferSize);
     const int engine = ExpandText(nullptr, buffer.get(), bufferSize);
     CheckIdle();
@@ -186,7 +183,7 @@ std::string Compare(const uint8_t* data, size_t size, ModelOutcome* outcome) {
   }
 
   SetBaseDirectory("\\fuzz\\main.txt");
-  buffer.Load(mainText, mainLength, bufferSize);
+  buffer.Load(texts.main, texts.mainLength, bufferSize);
   const std::string held(buffer.get(), bufferSize);
   const int engine = ExpandText(buffer.get(), buffer.get(), bufferSize);
   CheckIdle();

@@ -63,6 +63,11 @@ std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size) {
   return text;
 }
 
+std::unique_ptr<char[]> TextAfterCodePageByte(const uint8_t* data, size_t size) {
+  SetActiveCodePage((data[0] & 1) != 0 ? kCodePage932 : kCodePageNone);
+  return TextOf(data + 1, size - 1);
+}
+
 WorkBuffer::WorkBuffer() : bytes_(new char[kTextBufferSize]()), usable_(kTextBufferSize) {}
 
 void WorkBuffer::Load(const uint8_t* text, size_t length, uint32_t size) {

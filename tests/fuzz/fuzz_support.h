@@ -36,6 +36,10 @@ extern bool gServedInvalidUtf8;
 // The bytes as a text in a block of exactly size + 1 bytes, so the sanitizer catches a read past its end.
 std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size);
 
+// For the harnesses of one text: bit 0 of the input's first byte makes code page 932 active (else none), the
+// bytes after it are the text, as TextOf holds it. `size` is at least 1.
+std::unique_ptr<char[]> TextAfterCodePageByte(const uint8_t* data, size_t size);
+
 // An input's header text and main text: the bytes before its first NUL and those after it (no NUL: no header,
 // everything is the main text).
 struct HeaderAndMain {

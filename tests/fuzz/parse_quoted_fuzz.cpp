@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace morvane;
   using namespace morvane::fuzz;
   if (size == 0) return 0;
-  SetActiveCodePage((data[0] & 1) != 0 ? kCodePage932 : kCodePageNone);
-  const std::unique_ptr<char[]> text = TextOf(data + 1, size - 1);
+  const std::unique_ptr<char[]> text = TextAfterCodePageByte(data, size);
   const uint32_t destSize = (data[0] >> 1) != 0 ? (data[0] >> 1) : static_cast<uint32_t>(size);
   const std::unique_ptr<char[]> dest(new char[destSize]);
 
