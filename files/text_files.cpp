@@ -112,6 +112,32 @@ void RecordRead(const char* fileName) {
   if (gReadRecorder != nullptr) gReadRecorder(gReadRecorderContext, fileName);
 }
 
+namespace {
+
+bool IsSeparator(char c) {
+  return c == '/' || c == '\\';
+}
+
+// The path without leading "./" (or ".\"), so that "./out.txt" and "out.txt" compare equal.
+const char* WithoutCurrentFolder(const char* path) {
+  while (path[0] == '.' && IsSeparator(path[1])) {
+    path += 2;
+    while (IsSeparator(*path)) ++path;
+  }
+  return path;
+}
+
+}  // namespace
+
+int NamesSameFile(const char* first, const char* second) {
+  const auto namesNoFile = [](const char* path) { return path[0] == '\0' || std::strcmp(path, "-") == 0; };
+  if (namesNoFile(first) || namesNoFile(second)) return 0;
+  if (std::strlen(first) >= kPathBufferSize || std::strlen(second) >= kPathBufferSize) return 0;
+  const int same = ResolvedSameFile(first, second);
+  if (same >= 0) return same;
+  return std::strcmp(WithoutCurrentFolder(first), WithoutCurrentFolder(second)) == 0 ? 1 : 0;
+}
+
 int WriteTextFile(const char* path, const char* text) {
   SetFileError(FileError::kNone);
   char formed[kPathBufferSize];

@@ -33,10 +33,15 @@ int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 // datafile never open such files, so a template or a typed path cannot make them wait on one.
 int ReadNamedStream(const char* path, char* buffer, uint32_t limit);
 
-// Called with the name of every file a read opens or tries to open (in the file system's form, once it
-// could be formed), for a list of what a run depends on; standard input is no file. Null: nobody listens.
+// Called with the name of every file a read opens or finds but cannot open (in the file system's form), for
+// a list of what a run depends on. A name that leads to no file is left out: a make rule for a file that
+// never appears would rebuild every time. Standard input is no file. Null: nobody listens.
 using ReadRecorder = void (*)(void* context, const char* fileName);
 void SetReadRecorder(ReadRecorder recorder, void* context);
+
+// Whether two paths named as given (as ReadNamedFile takes them) name one file: the same file where both
+// exist, else the same text once leading "./" are dropped. "" and "-" name no file.
+int NamesSameFile(const char* first, const char* second);
 
 // Why the last ReadTextFile, ReadNamedFile, ReadNamedStream or WriteTextFile failed; kNone after one that
 // succeeded.

@@ -12,8 +12,10 @@ namespace morvane {
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 // Reads the file at `formed` as ReadNamedStream describes; "-" is standard input.
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
-// Tells the ReadRecorder, if any, of a file about to be opened.
+// Tells the ReadRecorder, if any, of a file that a read found.
 void RecordRead(const char* fileName);
+// Whether the files at `first` and `second` are one: 1 or 0 where either exists, -1 where neither does.
+int ResolvedSameFile(const char* first, const char* second);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 // The running executable's full path in the active code page; 0 when it cannot be told.

@@ -262,6 +262,13 @@ int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
   return finish(0);
 }
 
+// Tells the recorder of a file that the open found, also one it found but could not open.
+void RecordFound(const char* native, int fd) {
+  const int error = errno;
+  if (fd >= 0 || (error != ENOENT && error != ENOTDIR)) RecordRead(native);
+  errno = error;
+}
+
 }  // namespace
 
 size_t DrivePrefixLength(const char*) {
@@ -271,9 +278,9 @@ size_t DrivePrefixLength(const char*) {
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   char native[kNativePathSize];
   if (!NativePath(formed, native)) return 0;
-  RecordRead(native);
   // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
   const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  RecordFound(native, fd);
   if (fd < 0) return RecordErrno();
   return ReadOpenFile(fd, buffer, limit, false);
 }
@@ -282,11 +289,25 @@ int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   if (std::strcmp(formed, "-") == 0) return ReadOpenFile(STDIN_FILENO, buffer, limit, true);
   char native[kNativePathSize];
   if (!NativePath(formed, native)) return 0;
-  RecordRead(native);
   // A FIFO blocks here until a writer comes, as it does for cat.
   const int fd = open(native, O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  RecordFound(native, fd);
   if (fd < 0) return RecordErrno();
   return ReadOpenFile(fd, buffer, limit, true);
+}
+
+int ResolvedSameFile(const char* first, const char* second) {
+  char firstNative[kNativePathSize];
+  char secondNative[kNativePathSize];
+  struct stat firstInfo;
+  struct stat secondInfo;
+  const bool firstExists = NativePath(first, firstNative) && stat(firstNative, &firstInfo) == 0;
+  const bool secondExists = NativePath(second, secondNative) && stat(secondNative, &secondInfo) == 0;
+  if (!firstExists && !secondExists) return -1;
+  return firstExists && secondExists && firstInfo.st_dev == secondInfo.st_dev &&
+                 firstInfo.st_ino == secondInfo.st_ino
+             ? 1
+             : 0;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

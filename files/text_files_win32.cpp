@@ -159,9 +159,12 @@ int ReadOpen(HANDLE file, char* buffer, uint32_t limit, bool streams) {
 
 // Opens the file at `formed` and reads it.
 int ReadResolved(const char* formed, char* buffer, uint32_t limit, bool streams) {
-  RecordRead(formed);
   HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  // The recorder hears of every file found, also one that cannot be opened.
+  const DWORD openError = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+  if (openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND) RecordRead(formed);
+  SetLastError(openError);
   if (file == INVALID_HANDLE_VALUE) {
     // A folder cannot be opened as a file: say so rather than "access denied".
     const DWORD attributes = GetFileAttributesA(formed);
@@ -187,6 +190,34 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   if (std::strcmp(formed, "-") == 0) return ReadOpen(GetStdHandle(STD_INPUT_HANDLE), buffer, limit, true);
   return ReadResolved(formed, buffer, limit, true);
+}
+
+namespace {
+
+// The volume and index that tell a file apart; 0 when there is no such file.
+int ReadFileIdentity(const char* formed, BY_HANDLE_FILE_INFORMATION* identity) {
+  // No access asked and backup semantics: this opens folders and files in use too.
+  HANDLE file = CreateFileA(formed, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  HandleCloser closer(file);
+  return GetFileInformationByHandle(file, identity) ? 1 : 0;
+}
+
+}  // namespace
+
+int ResolvedSameFile(const char* first, const char* second) {
+  BY_HANDLE_FILE_INFORMATION firstIdentity;
+  BY_HANDLE_FILE_INFORMATION secondIdentity;
+  const bool firstExists = ReadFileIdentity(first, &firstIdentity) != 0;
+  const bool secondExists = ReadFileIdentity(second, &secondIdentity) != 0;
+  if (!firstExists && !secondExists) return -1;
+  return firstExists && secondExists &&
+                 firstIdentity.dwVolumeSerialNumber == secondIdentity.dwVolumeSerialNumber &&
+                 firstIdentity.nFileIndexHigh == secondIdentity.nFileIndexHigh &&
+                 firstIdentity.nFileIndexLow == secondIdentity.nFileIndexLow
+             ? 1
+             : 0;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

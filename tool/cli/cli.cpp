@@ -44,9 +44,11 @@ int UsageError(const std::string& reason) {
 // Selects the active code page: --codepage, else the platform's. 0 with a reason when unknown.
 int ChooseCodePage(const CliOptions& options, std::string* reason) {
   if (StartCodePage(options.hasCodePage ? options.codePage.c_str() : nullptr)) return 1;
+  const char* environment = std::getenv("MORVANE_CODEPAGE");
   *reason = options.hasCodePage
                 ? FormatMessage(MessageId::kUnknownCodePage, {ArgumentForMessage(options.codePage.c_str())})
-                : FormatMessage(MessageId::kUnknownEnvironmentCodePage);
+                : FormatMessage(MessageId::kUnknownEnvironmentCodePage,
+                                {ArgumentForMessage(environment != nullptr ? environment : "")});
   return 0;
 }
 
@@ -96,6 +98,27 @@ int ConvertArguments(CliOptions* options, std::string* reason) {
     if (!ConvertArgument(&name, reason) || !ConvertArgument(&value, reason)) return 0;
     if (!DefinableName(name)) {
       *reason = FormatMessage(MessageId::kDefineBadName, {typed});
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// The dependency file must not be one of the files of the run: its rules would replace the result or a
+// template. `options` holds the paths in the code page, `given` as typed.
+int CheckDependencyFile(const CliOptions& options, const CliOptions& given, std::string* reason) {
+  if (!options.hasDeps) return 1;
+  const struct {
+    bool named;
+    const std::string& path;
+    std::string typed;
+  } files[] = {{options.hasOutput, options.output, "-o " + given.output},
+               {true, options.headerPath, given.headerPath},
+               {true, options.mainPath, given.mainPath}};
+  for (const auto& file : files) {
+    if (file.named && NamesSameFile(options.deps.c_str(), file.path.c_str())) {
+      *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
+                                                         ArgumentForMessage(file.typed.c_str())});
       return 0;
     }
   }
@@ -246,6 +269,8 @@ int Run(const CliOptions& given) {
       !ConvertArguments(&options, &reason)) {
     return UsageError(reason);
   }
+
+  if (!CheckDependencyFile(options, given, &reason)) return UsageError(reason);
 
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();

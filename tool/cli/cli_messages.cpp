@@ -52,10 +52,16 @@ constexpr Text kMessages[] = {
     // kDepsNeedTarget
     {"--deps needs a target: -o FILE or --deps-target NAME",
      "--deps にはターゲットが要ります: -o FILE か --deps-target NAME"},
+    // kDepsSameFile
+    {"--deps {1} is the same file as {2}: writing the rules there would replace it",
+     "--deps の {1} は {2} と同じファイルです。規則を書くと上書きしてしまいます"},
+    // kEmptyFileName
+    {"{1} needs a file name, not an empty one", "{1} には空でないファイル名を指定してください"},
     // kUnknownCodePage
     {"unknown code page '{1}'", "不明なコードページ '{1}' です"},
     // kUnknownEnvironmentCodePage
-    {"MORVANE_CODEPAGE names an unknown code page", "環境変数 MORVANE_CODEPAGE のコードページは使えません"},
+    {"MORVANE_CODEPAGE='{1}' names an unknown code page",
+     "環境変数 MORVANE_CODEPAGE='{1}' のコードページは使えません"},
     // kArgumentNotInCodePage
     {"'{1}' cannot be written in the active code page", "'{1}' は現在のコードページで表せません"},
     // kEpochMalformed

@@ -35,6 +35,8 @@ enum class MessageId : uint8_t {
   kDefineNeedsValue,
   kDefineBadName,
   kDepsNeedTarget,
+  kDepsSameFile,
+  kEmptyFileName,
   kUnknownCodePage,
   kUnknownEnvironmentCodePage,
   kArgumentNotInCodePage,

@@ -185,18 +185,45 @@ deps)
   mkdir -p 'sub dir/data' && printf 'notes' >'sub dir/data/notes.txt' && printf 'odd' >'sub dir/data/a$b#c.txt'
   printf '[n][n datafile="\\data\\notes.txt"]' >main.txt
   run --deps out.d -o 'out file.txt' 'sub dir/h.txt' main.txt; expect_rc 0 "--deps"
-  # Each file once, in the order read: the header, its datafiles (the missing one too), the main file and
-  # its datafile, which lies beside main.txt in the working directory (and is missing there).
+  # Each file found once, in the order read: the header, its datafiles, the main file. The datafiles that do
+  # not exist (one beside the header, one beside main.txt in the working directory) are no prerequisites.
   {
-    printf '%s\n' 'out\ file.txt: \' ' sub\ dir/h.txt \' ' sub\ dir/data/notes.txt \' ' sub\ dir/data/missing.txt \'
-    printf '%s\n' ' sub\ dir/data/a$$b\#c.txt \' ' main.txt \' ' ./data/notes.txt' '' 'sub\ dir/h.txt:' ''
-    printf '%s\n' 'sub\ dir/data/notes.txt:' '' 'sub\ dir/data/missing.txt:' '' 'sub\ dir/data/a$$b\#c.txt:' ''
-    printf '%s\n' 'main.txt:' '' './data/notes.txt:'
+    printf '%s\n' 'out\ file.txt: \' ' sub\ dir/h.txt \' ' sub\ dir/data/notes.txt \'
+    printf '%s\n' ' sub\ dir/data/a$$b\#c.txt \' ' main.txt' '' 'sub\ dir/h.txt:' ''
+    printf '%s\n' 'sub\ dir/data/notes.txt:' '' 'sub\ dir/data/a$$b\#c.txt:' ''
+    printf '%s\n' 'main.txt:'
   } >expected
   cmp -s out.d expected || { fail "dependency file"; diff out.d expected; }
   run --deps t.d --deps-target all '' main.txt; expect_rc 0 "--deps-target"; head -n1 t.d | grep -q '^all: ' || fail "--deps-target"
   run --deps none.d -o x.txt '' missing.txt; [ ! -e none.d ] || fail "no dependency file without a result"
   run --deps d.d '' main.txt; expect_rc 64 "--deps without a target"
+  # A file that exists but cannot be read is a prerequisite: make rebuilds once it is readable again.
+  if [ "$(id -u)" != 0 ]; then
+    printf 'locked' >locked.txt && chmod 0 locked.txt
+    printf '[l datafile="locked.txt"]' >locked.tmpl
+    run --deps l.d -o l.txt '' locked.tmpl; grep -qx ' locked.txt' l.d || fail "an unreadable datafile is listed"
+    chmod 644 locked.txt
+  fi
+  # --deps never replaces a file of the run, however it is named; nothing is written then.
+  printf 'keep' >keep.txt
+  printf '[x data="1"]' >h0.txt
+  while IFS='|' read -r deps target args; do
+    cp main.txt main.saved
+    # shellcheck disable=SC2086
+    run --deps "$deps" $args; expect_rc 64 "--deps $deps $args"
+    expect_err_line "morvane-cli: --deps $deps is the same file as $target: writing the rules there would replace it" \
+      "--deps $deps names $target"
+    cmp -s main.txt main.saved && [ "$(cat keep.txt)" = keep ] && [ "$(cat h0.txt)" = '[x data="1"]' ] || fail "--deps $deps $args changed a file"
+  done <<'TABLE'
+keep.txt|-o keep.txt|-o keep.txt h0.txt main.txt
+./keep.txt|-o keep.txt|-o keep.txt h0.txt main.txt
+new.txt|-o ./new.txt|-o ./new.txt h0.txt main.txt
+main.txt|main.txt|-o out.txt h0.txt main.txt
+./h0.txt|h0.txt|--deps-target all h0.txt main.txt
+TABLE
+  [ ! -e new.txt ] || fail "a refused --deps wrote the result"
+  run -o '' '' main.txt; expect_rc 64 "-o ''"; expect_err_line "morvane-cli: -o needs a file name, not an empty one" "-o ''"
+  run --deps '' -o x.txt '' main.txt; expect_rc 64 "--deps ''"
   # A real make: rebuilt when a datafile changes, not otherwise.
   printf '[n datafile="\\data\\notes.txt"]<[n]>' >page.tmpl
   mkdir -p data && printf 'one' >data/notes.txt
@@ -213,6 +240,7 @@ MAKE
   make -s >make.log 2>&1 && [ "$(cat page.txt)" = '<two>' ] || fail "make after the datafile changed"
   rm data/notes.txt
   make -s >make.log 2>&1 || fail "a deleted datafile stops make: $(cat make.log)"
+  make -s -q page.txt || fail "a missing datafile makes page.txt out of date for ever"
   ;;
 *) unknown_group ;;
 esac

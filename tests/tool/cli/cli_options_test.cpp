@@ -48,7 +48,6 @@ INSTANTIATE_TEST_SUITE_P(
                       AcceptedCase{{"h", "-oout", "m"}, "h", "m", "out", false, "-", "-"},
                       AcceptedCase{{"--output", "out", "h", "m"}, "h", "m", "out", false, "-", "-"},
                       AcceptedCase{{"--output=a=b", "h", "m"}, "h", "m", "a=b", false, "-", "-"},
-                      AcceptedCase{{"--output=", "h", "m"}, "h", "m", "", false, "-", "-"},
                       AcceptedCase{{"h", "m", "--tags"}, "h", "m", "-", true, "-", "-"},
                       AcceptedCase{{"--value", "name", "h", "m"}, "h", "m", "-", false, "name", "-"},
                       AcceptedCase{{"--value=", "h", "m"}, "h", "m", "-", false, "", "-"},
@@ -89,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"h", "m", "-o"}, "'-o' needs"}, RejectedCase{{"h", "m", "--value"}, "needs"},
         RejectedCase{{"h", "m", "--codepage"}, "needs"}, RejectedCase{{"--tags=x", "h", "m"}, "no argument"},
         RejectedCase{{"--tags", "--value", "v", "h", "m"}, "together"},
-        RejectedCase{{"-h-", "h", "m"}, "'--'"}));
+        RejectedCase{{"-h-", "h", "m"}, "'--'"},
+        RejectedCase{{"--output=", "h", "m"}, "-o needs a file name"},
+        RejectedCase{{"--deps=", "-o", "x", "h", "m"}, "--deps needs a file name"}));
 
 TEST(CliArguments, HelpAndVersionNeedNoOperands) {
   CliOptions options;
