@@ -10,8 +10,10 @@ namespace morvane {
 
 const char kCliVersion[] =
     "morvane-cli (Morvane) 1.0\n"
-    "Copyright (C) The Morvane authors.\n"
-    "License MIT: the LICENSE file, or https://opensource.org/licenses/MIT\n";
+    "Copyright (C) 2026 The Morvane authors.\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 const char kCliUsage[] =
     "Usage: morvane-cli [OPTION]... HEADER MAIN\n"
@@ -23,10 +25,10 @@ const char kCliUsage[] =
     "                      standard output (\"-\" is standard output); nothing is written when the run did\n"
     "                      not complete or HEADER or MAIN could not be read\n"
     "  -D, --define NAME=VALUE\n"
-    "                      before the header, define tag NAME as VALUE, read-only, so that no file can\n"
-    "                      change it (repeatable): -D version=1.2 -D \"title=Monthly report\"\n"
-    "      --deps FILE     write a make dependency file: the target, then every file the run read or tried\n"
-    "                      to read (HEADER, MAIN, every datafile), and an empty rule for each of them\n"
+    "                      before the header, define tag NAME as VALUE, read-only (data and datafile\n"
+    "                      in the files cannot change it); repeatable: -D version=1.2 -D \"title=Report\"\n"
+    "      --deps FILE     write a make dependency file: the target, then every file the run read or found\n"
+    "                      (HEADER, MAIN, every datafile that exists), and an empty rule for each of them\n"
     "      --deps-target NAME\n"
     "                      the target of --deps when it is not the -o file\n"
     "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then\n"
