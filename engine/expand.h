@@ -145,6 +145,7 @@ enum class ExpansionEvent : uint8_t {
   kUnquotedValue,       // a keyword's value that does not begin with '"': the empty value (`keyword`)
   kNumber,              // a number that is not plain decimal (`word`: the value; `number`: what it reads as)
   kBadChoice,           // an align or readonly value none of its words (`word`: the value)
+  kDoubleBytePadding,   // a padding value that begins with a double-byte character: its first byte pads
   kUnclosedQuote,       // a quoted value open to the end of the text
   kUnclosedExpression,  // an expression without ']' before the end of the text
   kLongName,            // a name of 32 bytes or more: the '[' stays as text

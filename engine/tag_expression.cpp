@@ -134,7 +134,13 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       }
       break;
     case Keyword::kPadding:
-      if (value[0] != '\0') spec.padding.TakeFirstCharacter(value);
+      if (value[0] != '\0') {
+        spec.padding.TakeFirstCharacter(value);
+        // Outside utf-8 a field is padded with bytes, so a double-byte character gives only its lead byte.
+        if (spec.padding.length < CharLength(value) && !expression.valueNoticed) {
+          Notify(expression, ExpansionEvent::kDoubleBytePadding, at, value, "padding");
+        }
+      }
       break;
     case Keyword::kNone:
       break;

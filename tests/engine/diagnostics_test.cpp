@@ -115,6 +115,9 @@ TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
       {"[x data=\"v\"][x max=\"3rd\"]", {E::kNumber, 19, 1, "x", "3rd", "max", 3}},
       {"[x data=\"v\"][x align=\"rigth\"]", {E::kBadChoice, 21, 1, "x", "rigth", "align", 0}},
       {"[x readonly=\"maybe\"]", {E::kBadChoice, 12, 1, "x", "maybe", "readonly", 0}},
+      // Code page 932 pads with bytes: a full-width asterisk gives its lead byte alone.
+      {"[x data=\"v\"][x min=\"3\" padding=\"\x81\x96\"]",
+       {E::kDoubleBytePadding, 31, 1, "x", "\x81\x96", "padding", 0}},
       {"[x data=\"open", {E::kUnclosedQuote, 8, 1, "x", "", "", 0}, 2},  // and so the expression
       {"[x data=\"v\"", {E::kUnclosedExpression, 0, 1, "x", "", "", 0}},
       {"[" + std::string(32, 'n') + "]", {E::kLongName, 0, 1, std::string(31, 'n'), "", "", 0}},
@@ -141,13 +144,18 @@ TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
 TEST_F(NoticesTest, PlainTextsAndTheRemainsOfANoticedValueStaySilent) {
   const char* silent[] = {
       "[x data=\"v\" min=\"0\" max=\"10\" loop=\"2\" align=\"center\" padding=\"-\" readonly=\"no\"][x]",
-      "[x data=\"v\"][x min=\"4294967295\"]",
-      "no tags at all, \\[ an escape",
+      "[x data=\"v\"][x min=\"4294967295\"]", "no tags at all, \\[ an escape",
+      "[x data=\"v\"][x min=\"3\" padding=\"\xB1\"]",  // a half-width katakana is one byte
   };
   for (const char* text : silent) {
     gTagTable.ClearAll();
     EXPECT_TRUE(Listen(text).empty()) << text;
   }
+  // utf-8 pads with whole characters.
+  UseCodePage(kCodePageUtf8);
+  gTagTable.ClearAll();
+  EXPECT_TRUE(Listen(U8(u8"[x data=\"v\"][x min=\"3\" padding=\"＊\"]")).empty());
+  UseCodePage(kCodePage932);
   // One notice for a word that is no keyword, none for the words its value splits into.
   gTagTable.ClearAll();
   EXPECT_EQ(Listen("[x note=\"a b c\" data=\"v\"]").size(), 1u);

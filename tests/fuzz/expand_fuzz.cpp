@@ -87,6 +87,7 @@ void CheckNotice(void*, const ExpansionNotice& notice) {
       break;
     case ExpansionEvent::kNumber:
     case ExpansionEvent::kBadChoice:
+    case ExpansionEvent::kDoubleBytePadding:
       FUZZ_CHECK(notice.word != nullptr && notice.keyword != nullptr);
       break;
     case ExpansionEvent::kSpaceAfterEquals:

@@ -338,6 +338,13 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
       return Say({"readonly=\"{1}\" is neither yes nor no: ignored",
                   "readonly=\"{1}\" は yes でも no でもありません。無視されます"},
                  {word});
+    case ExpansionEvent::kDoubleBytePadding:
+      return Say(
+          {"padding=\"{1}\" begins with a double-byte character: only its first byte pads (use a "
+           "single-byte character)",
+           "padding=\"{1}\" は 2 バイト文字で始まります。その 1 バイト目だけで埋めます（1 バイトの文字を"
+           "使ってください）"},
+          {word});
     case ExpansionEvent::kUnclosedQuote:
       return Say({"a quoted value is not closed: it runs to the end of the text",
                   "\" が閉じられていません。値はテキストの終わりまで続きます"});
