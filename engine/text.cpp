@@ -31,13 +31,13 @@ struct CodePageName {
 
 // The names --codepage and MORVANE_CODEPAGE take, which are also the locale codesets the tool knows.
 constexpr CodePageName kCodePageNames[] = {
-    {"932", kCodePage932},    {"cp932", kCodePage932},       {"shift_jis", kCodePage932},
-    {"sjis", kCodePage932},   {"windows-31j", kCodePage932}, {"936", kCodePage936},
-    {"cp936", kCodePage936},  {"gbk", kCodePage936},         {"gb2312", kCodePage936},
-    {"949", kCodePage949},    {"cp949", kCodePage949},       {"euc-kr", kCodePage949},
-    {"950", kCodePage950},    {"cp950", kCodePage950},       {"big5", kCodePage950},
-    {"utf-8", kCodePageUtf8}, {"utf8", kCodePageUtf8},       {"65001", kCodePageUtf8},
-    {"none", kCodePageNone},
+    {"932", kCodePage932},       {"cp932", kCodePage932},  {"shift_jis", kCodePage932},
+    {"shift-jis", kCodePage932}, {"sjis", kCodePage932},   {"windows-31j", kCodePage932},
+    {"936", kCodePage936},       {"cp936", kCodePage936},  {"gbk", kCodePage936},
+    {"gb2312", kCodePage936},    {"949", kCodePage949},    {"cp949", kCodePage949},
+    {"euc-kr", kCodePage949},    {"950", kCodePage950},    {"cp950", kCodePage950},
+    {"big5", kCodePage950},      {"utf-8", kCodePageUtf8}, {"utf8", kCodePageUtf8},
+    {"65001", kCodePageUtf8},    {"none", kCodePageNone},
 };
 
 char AsciiLower(char c) {

@@ -123,7 +123,7 @@ run_example() {
   done
   case ${encoding,,} in
   "" | none | utf-8 | 65001) encoding="" ;;
-  932 | cp932 | shift_jis | sjis | windows-31j) encoding=CP932 ;;
+  932 | cp932 | shift_jis | shift-jis | sjis | windows-31j) encoding=CP932 ;;
   936 | gbk) encoding=CP936 ;;
   949) encoding=CP949 ;;
   950 | big5) encoding=CP950 ;;

@@ -105,10 +105,10 @@ TEST_F(TextTest, CodePageNames) {
     const char* name;
     int codePage;
   };
-  const Case known[] = {{"932", 932},         {"CP932", 932},   {"Shift_JIS", 932}, {"sjis", 932},
-                        {"Windows-31J", 932}, {"936", 936},     {"GBK", 936},       {"949", 949},
-                        {"950", 950},         {"BIG5", 950},    {"utf-8", 65001},   {"UTF-8", 65001},
-                        {"utf8", 65001},      {"65001", 65001}, {"None", 0}};
+  const Case known[] = {{"932", 932},     {"CP932", 932},       {"Shift_JIS", 932}, {"Shift-JIS", 932},
+                        {"sjis", 932},    {"Windows-31J", 932}, {"936", 936},       {"GBK", 936},
+                        {"949", 949},     {"950", 950},         {"BIG5", 950},      {"utf-8", 65001},
+                        {"UTF-8", 65001}, {"utf8", 65001},      {"65001", 65001},   {"None", 0}};
   for (const Case& c : known) {
     int codePage = -1;
     EXPECT_TRUE(CodePageFromName(c.name, &codePage)) << c.name;
