@@ -133,9 +133,18 @@ int NamesSameFile(const char* first, const char* second) {
   const auto namesNoFile = [](const char* path) { return path[0] == '\0' || std::strcmp(path, "-") == 0; };
   if (namesNoFile(first) || namesNoFile(second)) return 0;
   if (std::strlen(first) >= kPathBufferSize || std::strlen(second) >= kPathBufferSize) return 0;
-  const int same = ResolvedSameFile(first, second);
-  if (same >= 0) return same;
-  return std::strcmp(WithoutCurrentFolder(first), WithoutCurrentFolder(second)) == 0 ? 1 : 0;
+  FileIdentity firstIdentity{};
+  FileIdentity secondIdentity{};
+  const bool firstExists = ReadFileIdentity(first, &firstIdentity) != 0;
+  const bool secondExists = ReadFileIdentity(second, &secondIdentity) != 0;
+  // A file that does not exist yet (an -o target) can only be told by its name.
+  if (!firstExists && !secondExists) {
+    return std::strcmp(WithoutCurrentFolder(first), WithoutCurrentFolder(second)) == 0 ? 1 : 0;
+  }
+  return firstExists && secondExists && firstIdentity.volume == secondIdentity.volume &&
+                 firstIdentity.index == secondIdentity.index
+             ? 1
+             : 0;
 }
 
 int WriteTextFile(const char* path, const char* text) {

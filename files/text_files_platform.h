@@ -14,8 +14,13 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
 // Tells the ReadRecorder, if any, of a file that a read found.
 void RecordRead(const char* fileName);
-// Whether the files at `first` and `second` are one: 1 or 0 where either exists, -1 where neither does.
-int ResolvedSameFile(const char* first, const char* second);
+// What tells one file from another: the device and inode on POSIX, the volume and file index on Windows.
+struct FileIdentity {
+  uint64_t volume;
+  uint64_t index;
+};
+// Reads the identity of the file at `formed`; 0 when there is no such file.
+int ReadFileIdentity(const char* formed, FileIdentity* identity);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 // The running executable's full path in the active code page; 0 when it cannot be told.

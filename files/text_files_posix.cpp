@@ -296,18 +296,13 @@ int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   return ReadOpenFile(fd, buffer, limit, true);
 }
 
-int ResolvedSameFile(const char* first, const char* second) {
-  char firstNative[kNativePathSize];
-  char secondNative[kNativePathSize];
-  struct stat firstInfo;
-  struct stat secondInfo;
-  const bool firstExists = NativePath(first, firstNative) && stat(firstNative, &firstInfo) == 0;
-  const bool secondExists = NativePath(second, secondNative) && stat(secondNative, &secondInfo) == 0;
-  if (!firstExists && !secondExists) return -1;
-  return firstExists && secondExists && firstInfo.st_dev == secondInfo.st_dev &&
-                 firstInfo.st_ino == secondInfo.st_ino
-             ? 1
-             : 0;
+int ReadFileIdentity(const char* formed, FileIdentity* identity) {
+  char native[kNativePathSize];
+  struct stat info;
+  if (!NativePath(formed, native) || stat(native, &info) != 0) return 0;
+  identity->volume = static_cast<uint64_t>(info.st_dev);
+  identity->index = static_cast<uint64_t>(info.st_ino);
+  return 1;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

@@ -192,32 +192,17 @@ int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   return ReadResolved(formed, buffer, limit, true);
 }
 
-namespace {
-
-// The volume and index that tell a file apart; 0 when there is no such file.
-int ReadFileIdentity(const char* formed, BY_HANDLE_FILE_INFORMATION* identity) {
+int ReadFileIdentity(const char* formed, FileIdentity* identity) {
   // No access asked and backup semantics: this opens folders and files in use too.
   HANDLE file = CreateFileA(formed, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   HandleCloser closer(file);
-  return GetFileInformationByHandle(file, identity) ? 1 : 0;
-}
-
-}  // namespace
-
-int ResolvedSameFile(const char* first, const char* second) {
-  BY_HANDLE_FILE_INFORMATION firstIdentity;
-  BY_HANDLE_FILE_INFORMATION secondIdentity;
-  const bool firstExists = ReadFileIdentity(first, &firstIdentity) != 0;
-  const bool secondExists = ReadFileIdentity(second, &secondIdentity) != 0;
-  if (!firstExists && !secondExists) return -1;
-  return firstExists && secondExists &&
-                 firstIdentity.dwVolumeSerialNumber == secondIdentity.dwVolumeSerialNumber &&
-                 firstIdentity.nFileIndexHigh == secondIdentity.nFileIndexHigh &&
-                 firstIdentity.nFileIndexLow == secondIdentity.nFileIndexLow
-             ? 1
-             : 0;
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return 0;
+  identity->volume = information.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  return 1;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

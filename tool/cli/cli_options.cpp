@@ -237,12 +237,10 @@ int CheckOperands(const std::vector<const char*>& operands, CliOptions* options,
     *error = FormatMessage(MessageId::kBothStandardInput);
     return 0;
   }
-  for (const auto& [given, name] :
-       {std::pair{options->hasOutput, "-o"}, std::pair{options->hasDeps, "--deps"}}) {
-    if (given && (name[1] == 'o' ? options->output : options->deps).empty()) {
-      *error = FormatMessage(MessageId::kEmptyFileName, {name});
-      return 0;
-    }
+  const bool emptyOutput = options->hasOutput && options->output.empty();
+  if (emptyOutput || (options->hasDeps && options->deps.empty())) {
+    *error = FormatMessage(MessageId::kEmptyFileName, {emptyOutput ? "-o" : "--deps"});
+    return 0;
   }
   const bool outputIsFile = options->hasOutput && !IsStandardStream(options->output);
   if (options->hasDeps && !outputIsFile && !options->hasDepsTarget) {
