@@ -13,7 +13,7 @@
 #include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/update_run.h"
 

@@ -17,7 +17,7 @@ struct ExpansionOverflow {
 
 // The scratch buffer of the running ExpandText (null when none runs) and its size in bytes.
 extern char* ScratchBuffer;
-extern uint32_t ScratchBufferSize;
+extern uint32_t gScratchBufferSize;
 
 enum class Align : uint8_t { kLeft, kCenter, kRight };
 

@@ -6,14 +6,14 @@
 #include <new>
 #include <utility>
 
-#include "engine/byte_copy.h"
 #include "engine/expand.h"
-#include "engine/text.h"
+#include "text/byte_copy.h"
+#include "text/text.h"
 
 namespace morvane {
 
 char* ScratchBuffer = nullptr;
-uint32_t ScratchBufferSize = 0;
+uint32_t gScratchBufferSize = 0;
 ExpansionObserver gExpansionObserver;
 uint32_t gExpansionPass = 0;
 
@@ -236,7 +236,7 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     input.reset(new char[size]);
     scratch.reset(new char[size]);
     ScratchBuffer = scratch.get();
-    ScratchBufferSize = size;
+    gScratchBufferSize = size;
 
     const size_t sourceLength = strnlen(source, size);
     if (sourceLength == size) throw ExpansionOverflow{};
@@ -262,7 +262,7 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
   }
   gExpansionPass = 0;
   ScratchBuffer = nullptr;
-  ScratchBufferSize = 0;
+  gScratchBufferSize = 0;
   return succeeded;
 }
 

@@ -2,10 +2,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/byte_copy.h"
+#include "text/byte_copy.h"
 #include "engine/expand.h"
-#include "engine/text.h"
-#include "engine/unicode_width.h"
+#include "text/text.h"
+#include "text/unicode_width.h"
 
 namespace morvane {
 

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "engine/expand.h"
-#include "engine/text.h"
 #include "files/text_files.h"
+#include "text/text.h"
 
 namespace morvane {
 
@@ -85,7 +85,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       break;
     case Keyword::kDatafile:
       if (!tag->ReadOnly()) {
-        const uint32_t limit = ScratchBufferSize < kTextBufferSize ? ScratchBufferSize : kTextBufferSize;
+        const uint32_t limit = gScratchBufferSize < kTextBufferSize ? gScratchBufferSize : kTextBufferSize;
         // The file replaces its own path in the scratch buffer, so the path is kept for a notice.
         char path[kPathBufferSize] = {};
         if (Observed()) std::snprintf(path, sizeof path, "%s", value);
@@ -256,7 +256,7 @@ void NoticeValue(const Expression& expression, const char* keyword, const char* 
 // ended the expression.
 bool ReadAttributes(const char*& p, Expression& expression, const char* name, PassOutput& out, bool* closed) {
   char* const scratch = ScratchBuffer;
-  const uint32_t scratchSize = ScratchBufferSize;
+  const uint32_t scratchSize = gScratchBufferSize;
   // Set while the words read are the remains of a value already noticed (after a word that is no keyword,
   // an unquoted value, a space before '='), which are not noticed once more.
   bool quiet = false;

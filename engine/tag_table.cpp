@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane {
 
@@ -64,6 +64,8 @@ static_assert(LowBytesMask(1) == static_cast<uint64_t>(0xFF) << ByteShift(0));
 // eight bytes at a time under a mask is twice as fast as memcmp per entry (BM_ExpandRefs).
 struct NameKey {
   static constexpr int kWords = (kTagNameMax + 1) / 8;
+  // The words cover the whole name field, terminator included, so no name byte goes unread.
+  static_assert((kTagNameMax + 1) % 8 == 0 && kWords * 8 == sizeof(TagEntry::name));
   uint64_t word[kWords] = {};
   uint64_t mask[kWords] = {};
   uint32_t length = 0;

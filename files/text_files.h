@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane {
 

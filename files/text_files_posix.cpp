@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/locale_charset_posix.h"
+#include "text/locale_charset_posix.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
 

@@ -8,7 +8,7 @@
 #include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 
 namespace morvane {

@@ -48,7 +48,7 @@ winpath() { echo "Z:${1//\//\\}"; }
 
 timeout 120 wine "$build/tool/win32/Morvane.exe" &
 app=$!
-timeout 120 wine "$build/tests/win32/morvane_screenshot_driver.exe" "$(winpath "$shot/header.txt")" \
+timeout 120 wine "$build/tests/tool/win32/morvane_screenshot_driver.exe" "$(winpath "$shot/header.txt")" \
   "$(winpath "$shot/main.txt")" "$(winpath "$shot/ready")" "$(winpath "$shot/done")" &
 driver=$!
 for _ in $(seq 1 900); do

@@ -17,11 +17,11 @@ class BulkPathsTest : public EngineTest {
     EngineTest::SetUp();
     scratch_.reset(new char[kTextBufferSize]);
     ScratchBuffer = scratch_.get();
-    ScratchBufferSize = kTextBufferSize;
+    gScratchBufferSize = kTextBufferSize;
   }
   void TearDown() override {
     ScratchBuffer = nullptr;
-    ScratchBufferSize = 0;
+    gScratchBufferSize = 0;
     EngineTest::TearDown();
   }
 

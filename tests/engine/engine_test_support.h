@@ -8,14 +8,10 @@
 
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "tests/text/text_test_support.h"
+#include "text/text.h"
 
 namespace morvane::testing {
-
-// A UTF-8 literal as bytes. u8 literals stay UTF-8 also where plain literals are compiled into code page 932.
-inline std::string U8(const char8_t* text) {
-  return reinterpret_cast<const char*>(text);
-}
 
 // Expands `text` with a destination; nullopt when ExpandText fails.
 std::optional<std::string> Expand(const std::string& text, uint32_t size = kTextBufferSize);

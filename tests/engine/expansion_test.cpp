@@ -98,7 +98,7 @@ TEST_F(ExpansionTest, PassCounts) {
   PassStats stats;
   std::unique_ptr<char[]> scratch(new char[kTextBufferSize]);
   ScratchBuffer = scratch.get();
-  ScratchBufferSize = kTextBufferSize;
+  gScratchBufferSize = kTextBufferSize;
   EXPECT_EQ(ExpandPass(output, sizeof output, "no tags \\[x]", 0, &stats), 0u);
   EXPECT_STREQ(output, "no tags \\[x]");
   EXPECT_EQ(ExpandPass(output, sizeof output, "no tags \\[x]", 1, &stats), 0u);
@@ -108,7 +108,7 @@ TEST_F(ExpansionTest, PassCounts) {
   EXPECT_EQ(ExpandPass(output, sizeof output, "[aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa]", 0, &stats), 0u);
   EXPECT_STREQ(output, "[aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa]");
   ScratchBuffer = nullptr;
-  ScratchBufferSize = 0;
+  gScratchBufferSize = 0;
 }
 
 TEST_F(ExpansionTest, RunawayExpansionsFail) {

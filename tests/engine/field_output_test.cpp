@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/unicode_width.h"
+#include "text/unicode_width.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace morvane::testing {

@@ -19,7 +19,7 @@ struct TagRun {
 TagRun RunTag(const std::string& text) {
   std::unique_ptr<char[]> scratch(new char[kTextBufferSize]);
   ScratchBuffer = scratch.get();
-  ScratchBufferSize = kTextBufferSize;
+  gScratchBufferSize = kTextBufferSize;
   std::vector<char> output(4096);
   PassOutput out{output.data(), output.data() + output.size() - 1};
   const char* in = text.c_str();
@@ -28,7 +28,7 @@ TagRun RunTag(const std::string& text) {
   run.written.assign(output.data(), out.cursor);
   run.consumed = static_cast<size_t>(in - text.c_str());
   ScratchBuffer = nullptr;
-  ScratchBufferSize = 0;
+  gScratchBufferSize = 0;
   return run;
 }
 

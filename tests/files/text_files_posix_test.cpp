@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 
 namespace morvane {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane {
 namespace {

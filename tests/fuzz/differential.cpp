@@ -5,7 +5,7 @@
 
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/table_snapshot.h"

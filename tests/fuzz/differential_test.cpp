@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/reference_model.h"

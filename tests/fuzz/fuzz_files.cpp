@@ -3,7 +3,7 @@
 // and every run sees the same files). The portable half, ResolvePath included, is the product's own.
 #include <cstring>
 
-#include "engine/unicode_width.h"
+#include "text/unicode_width.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
 #include "tests/fuzz/fuzz_support.h"

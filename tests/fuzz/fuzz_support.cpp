@@ -9,7 +9,7 @@
 #include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane::fuzz {
 
@@ -53,7 +53,7 @@ void CheckEntry(int index) {
 
 void CheckIdle() {
   FUZZ_CHECK(ScratchBuffer == nullptr);
-  FUZZ_CHECK(ScratchBufferSize == 0);
+  FUZZ_CHECK(gScratchBufferSize == 0);
 }
 
 std::unique_ptr<char[]> TextOf(const uint8_t* data, size_t size) {

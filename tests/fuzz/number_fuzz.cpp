@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/expand.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace morvane::fuzz {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 

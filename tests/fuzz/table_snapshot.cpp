@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "tests/fuzz/fuzz_support.h"
 
 namespace morvane::fuzz {

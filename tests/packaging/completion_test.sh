@@ -69,9 +69,9 @@ for entry in "${cases[@]}"; do
 done
 
 # The code page names are exactly those the program knows, and it accepts each.
-known=$(grep -o '{"[^"]*", kCodePage' "$source_dir/engine/text.cpp" | sed 's/{"\([^"]*\)".*/\1/' | sort | tr '\n' ' ')
+known=$(grep -o '{"[^"]*", kCodePage' "$source_dir/text/text.cpp" | sed 's/{"\([^"]*\)".*/\1/' | sort | tr '\n' ' ')
 offered=$(complete_line "morvane-cli --codepage " | tr ' ' '\n' | sort | tr '\n' ' ')
-[ -n "$known" ] || { echo "FAIL no code page names found in engine/text.cpp"; failures=$((failures + 1)); }
+[ -n "$known" ] || { echo "FAIL no code page names found in text/text.cpp"; failures=$((failures + 1)); }
 [ "$offered" = "$known" ] || { echo "FAIL code pages offered '$offered', known '$known'"; failures=$((failures + 1)); }
 for name in $offered; do
   "$cli" --codepage "$name" "" "" >/dev/null 2>&1 || { echo "FAIL --codepage $name refused"; failures=$((failures + 1)); }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "tool/update_run.h"
 
 namespace morvane {

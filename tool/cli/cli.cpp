@@ -11,7 +11,7 @@
 
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/cli/cli_messages.h"
 #include "tool/cli/cli_options.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane {
 
@@ -21,71 +21,71 @@ const char* Pick(const Text& text) {
   return gLanguage == Language::kJapanese ? text.japanese : text.english;
 }
 
-// In the order of MessageId. {1}, {2}, ... stand for the arguments.
-constexpr Text kMessages[] = {
-    // kTryHelp
-    {"Try 'morvane-cli --help' for more information.", "詳しくは 'morvane-cli --help' を見てください。"},
-    // kUnknownOption
-    {"unknown option '{1}'", "不明なオプション '{1}' です"},
-    // kAmbiguousOption
-    {"option '{1}' is ambiguous: {2}", "オプション '{1}' はあいまいです: {2}"},
-    // kOptionNeedsArgument
-    {"option '{1}' needs an argument", "オプション '{1}' には引数が要ります"},
-    // kOptionTakesNoArgument
-    {"option '{1}' takes no argument", "オプション '{1}' は引数を取りません"},
-    // kOptionsExclusive
-    {"{1} and {2} cannot be used together", "{1} と {2} は一緒に使えません"},
-    // kExpectedTwoFiles
-    {"expected two files, HEADER and MAIN (\"\" to skip one)",
+// One entry per MessageId, in its order, each naming its id. {1}, {2}, ... stand for the arguments.
+struct Message {
+  MessageId id;
+  const char* english;
+  const char* japanese;
+};
+
+constexpr Message kMessages[] = {
+    {MessageId::kTryHelp, "Try 'morvane-cli --help' for more information.",
+     "詳しくは 'morvane-cli --help' を見てください。"},
+    {MessageId::kUnknownOption, "unknown option '{1}'", "不明なオプション '{1}' です"},
+    {MessageId::kAmbiguousOption, "option '{1}' is ambiguous: {2}", "オプション '{1}' はあいまいです: {2}"},
+    {MessageId::kOptionNeedsArgument, "option '{1}' needs an argument",
+     "オプション '{1}' には引数が要ります"},
+    {MessageId::kOptionTakesNoArgument, "option '{1}' takes no argument",
+     "オプション '{1}' は引数を取りません"},
+    {MessageId::kOptionsExclusive, "{1} and {2} cannot be used together", "{1} と {2} は一緒に使えません"},
+    {MessageId::kExpectedTwoFiles, "expected two files, HEADER and MAIN (\"\" to skip one)",
      "ファイルを二つ、HEADER と MAIN を指定してください（\"\" で省略できます）"},
-    // kTooManyArguments
-    {"too many arguments: expected HEADER and MAIN",
+    {MessageId::kTooManyArguments, "too many arguments: expected HEADER and MAIN",
      "引数が多すぎます。HEADER と MAIN だけを指定してください"},
-    // kBothStandardInput
-    {"HEADER and MAIN cannot both be standard input ('-')",
+    {MessageId::kBothStandardInput, "HEADER and MAIN cannot both be standard input ('-')",
      "HEADER と MAIN の両方を標準入力（-）にはできません"},
-    // kDefineNeedsValue
-    {"-D needs NAME=VALUE, not '{1}'", "-D には NAME=VALUE を指定してください（'{1}' ではなく）"},
-    // kDefineBadName
-    {"-D {1}: a tag name has at most 31 bytes and no space or ']'",
+    {MessageId::kDefineNeedsValue, "-D needs NAME=VALUE, not '{1}'",
+     "-D には NAME=VALUE を指定してください（'{1}' ではなく）"},
+    {MessageId::kDefineBadName, "-D {1}: a tag name has at most 31 bytes and no space or ']'",
      "-D {1}: タグの名前は 31 バイトまでで、空白と ] を含められません"},
-    // kDepsNeedTarget
-    {"--deps needs a target: -o FILE or --deps-target NAME",
+    {MessageId::kDepsNeedTarget, "--deps needs a target: -o FILE or --deps-target NAME",
      "--deps にはターゲットが要ります: -o FILE か --deps-target NAME"},
-    // kDepsSameFile
-    {"--deps {1} is the same file as {2}: writing the rules there would replace it",
+    {MessageId::kDepsSameFile, "--deps {1} is the same file as {2}: writing the rules there would replace it",
      "--deps の {1} は {2} と同じファイルです。規則を書くと上書きしてしまいます"},
-    // kEmptyFileName
-    {"{1} needs a file name, not an empty one", "{1} には空でないファイル名を指定してください"},
-    // kUnknownCodePage
-    {"unknown code page '{1}'", "不明なコードページ '{1}' です"},
-    // kUnknownEnvironmentCodePage
-    {"MORVANE_CODEPAGE='{1}' names an unknown code page",
+    {MessageId::kEmptyFileName, "{1} needs a file name, not an empty one",
+     "{1} には空でないファイル名を指定してください"},
+    {MessageId::kUnknownCodePage, "unknown code page '{1}'", "不明なコードページ '{1}' です"},
+    {MessageId::kUnknownEnvironmentCodePage, "MORVANE_CODEPAGE='{1}' names an unknown code page",
      "環境変数 MORVANE_CODEPAGE='{1}' のコードページは使えません"},
-    // kArgumentNotInCodePage
-    {"'{1}' cannot be written in the active code page", "'{1}' は現在のコードページで表せません"},
-    // kEpochMalformed
-    {"SOURCE_DATE_EPOCH='{1}' is not a number of seconds since 1970-01-01 UTC (decimal digits only)",
+    {MessageId::kArgumentNotInCodePage, "'{1}' cannot be written in the active code page",
+     "'{1}' は現在のコードページで表せません"},
+    {MessageId::kEpochMalformed,
+     "SOURCE_DATE_EPOCH='{1}' is not a number of seconds since 1970-01-01 UTC (decimal digits only)",
      "SOURCE_DATE_EPOCH='{1}' は 1970-01-01 UTC からの秒数ではありません（10 進の数字だけが使えます）"},
-    // kEpochOutOfRange
-    {"SOURCE_DATE_EPOCH='{1}' is a date beyond the year 65535",
+    {MessageId::kEpochOutOfRange, "SOURCE_DATE_EPOCH='{1}' is a date beyond the year 65535",
      "SOURCE_DATE_EPOCH='{1}' は 65535 年より後の日付です"},
-    // kCannotWriteStandardOutput
-    {"cannot write standard output", "標準出力に書き込めません"},
-    // kNoMemory
-    {"out of memory", "メモリが不足しています。"},
+    {MessageId::kCannotWriteStandardOutput, "cannot write standard output", "標準出力に書き込めません"},
+    {MessageId::kNoMemory, "out of memory", "メモリが不足しています。"},
     // kCannotRead: {1} the tool's fixed sentence, {2} the file, {3} the cause
-    {"{2}: cannot read: {3}", "{1} {2}: {3}"},
-    // kCannotWrite
-    {"{2}: cannot write: {3}", "{1} {2}: {3}"},
-    // kCannotExpand
-    {"{2}: cannot expand: {3}", "{1} {2}: {3}"},
+    {MessageId::kCannotRead, "{2}: cannot read: {3}", "{1} {2}: {3}"},
+    {MessageId::kCannotWrite, "{2}: cannot write: {3}", "{1} {2}: {3}"},
+    {MessageId::kCannotExpand, "{2}: cannot expand: {3}", "{1} {2}: {3}"},
     // kWarning: {1} file, {2} line, {3} column, {4} the warning
-    {"{1}:{2}:{3}: warning: {4}", "{1}:{2}:{3}: 警告: {4}"},
+    {MessageId::kWarning, "{1}:{2}:{3}: warning: {4}", "{1}:{2}:{3}: 警告: {4}"},
     // kWarningInPass: {1} file, {2} pass, {3} the warning, {4} the expression's first bytes
-    {"{1}: pass {2}: warning: {3}, in '{4}'", "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
+    {MessageId::kWarningInPass, "{1}: pass {2}: warning: {3}, in '{4}'",
+     "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
 };
 static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<size_t>(MessageId::kMessageCount));
+
+// Each entry stands at its id's index, so no text can be told for another id.
+constexpr bool MessagesInIdOrder() {
+  for (size_t i = 0; i < sizeof kMessages / sizeof kMessages[0]; ++i) {
+    if (static_cast<size_t>(kMessages[i].id) != i) return false;
+  }
+  return true;
+}
+static_assert(MessagesInIdOrder());
 
 std::string Fill(const char* pattern, std::initializer_list<std::string> arguments) {
   std::string text;
@@ -121,7 +121,8 @@ bool IsJapaneseLocaleName(const char* name) {
 }
 
 std::string FormatMessage(MessageId id, std::initializer_list<std::string> arguments) {
-  return Fill(Pick(kMessages[static_cast<size_t>(id)]), arguments);
+  const Message& message = kMessages[static_cast<size_t>(id)];
+  return Fill(Pick({message.english, message.japanese}), arguments);
 }
 
 std::string GroupedNumber(uint64_t number) {

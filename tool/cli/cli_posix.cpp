@@ -2,8 +2,8 @@
 #include <csignal>
 #include <cstdlib>
 
-#include "engine/locale_charset_posix.h"
-#include "engine/text.h"
+#include "text/locale_charset_posix.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/cli/cli_platform.h"
 

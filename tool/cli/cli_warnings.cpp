@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/tag_table.h"
-#include "engine/text.h"
-#include "engine/unicode_width.h"
+#include "text/text.h"
+#include "text/unicode_width.h"
 #include "files/text_files.h"
 #include "tool/cli/cli_messages.h"
 #include "tool/cli/cli_platform.h"

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/cli/cli_platform.h"
 

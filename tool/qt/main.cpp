@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "tool/commands.h"
 #include "tool/qt/dialog_hooks.h"
 #include "tool/qt/icon_art.h"

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/qt/icon_art.h"
 #include "tool/qt/text_codec.h"

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "engine/locale_charset_posix.h"
-#include "engine/text.h"
+#include "text/locale_charset_posix.h"
+#include "text/text.h"
 
 namespace morvane {
 

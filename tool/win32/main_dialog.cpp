@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tool/commands.h"
 #include "tool/resources/resource_ids.h"

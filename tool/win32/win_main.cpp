@@ -1,7 +1,7 @@
 // Entry point of Morvane.exe: the system's code page, then the dialog until it ends.
 #include <windows.h>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "tool/win32/main_dialog.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "engine/text.h"
+#include "text/text.h"
 #include "tool/cli/cli_platform.h"
 
 namespace morvane {

@@ -8,7 +8,7 @@
 #include <QtTest>
 #include <memory>
 
-#include "engine/text.h"
+#include "text/text.h"
 
 namespace morvane {
 

@@ -4,8 +4,8 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "engine/code_page_platform.h"
-#include "engine/text.h"
+#include "text/code_page_platform.h"
+#include "text/text.h"
 
 namespace morvane {
 

@@ -1,4 +1,4 @@
-#include "engine/unicode_width.h"
+#include "text/unicode_width.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
 // The active code page on Windows: the system's ANSI code page, with the lead bytes the system reports.
 #include <windows.h>
 
-#include "engine/code_page_platform.h"
-#include "engine/text.h"
+#include "text/code_page_platform.h"
+#include "text/text.h"
 
 namespace morvane {
 

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/code_page_platform.h"
+#include "text/code_page_platform.h"
 #include "engine/tag_table.h"
-#include "engine/text.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "tests/support/front_end_cases.h"
-#include "tests/win32/win32_test_support.h"
+#include "tests/tool/win32/win32_test_support.h"
 #include "tool/commands.h"
 #include "tool/dialog_template.h"
 #include "tool/resources/resource_ids.h"

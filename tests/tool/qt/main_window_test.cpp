@@ -22,8 +22,8 @@
 #include <memory>
 #include <string>
 
-#include "engine/text.h"
-#include "tests/qt/code_page_bytes.h"
+#include "text/text.h"
+#include "tests/tool/qt/code_page_bytes.h"
 #include "tests/support/front_end_cases.h"
 #include "tool/qt/qt_translations.h"
 #include "tool/update_run.h"

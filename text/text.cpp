@@ -1,8 +1,8 @@
-#include "engine/text.h"
+#include "text/text.h"
 
 #include <cstring>
 
-#include "engine/code_page_platform.h"
+#include "text/code_page_platform.h"
 
 namespace morvane {
 

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/code_page_platform.h"
-#include "engine/text.h"
+#include "text/code_page_platform.h"
+#include "text/text.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
-#include "tests/win32/win32_test_support.h"
+#include "tests/tool/win32/win32_test_support.h"
 
 namespace morvane {
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/locale_charset_posix.h"
+#include "text/locale_charset_posix.h"
 
 #include <langinfo.h>
 #include <strings.h>

@@ -1,13 +1,13 @@
 #include <cstring>
 #include <string>
 
-#include "engine/byte_copy.h"
-#include "tests/engine/engine_test_support.h"
+#include "text/byte_copy.h"
+#include "tests/text/text_test_support.h"
 
 namespace morvane::testing {
 namespace {
 
-using TextTest = EngineTest;
+using TextTest = CodePageTest;
 
 TEST_F(TextTest, NumberRule) {
   struct Case {

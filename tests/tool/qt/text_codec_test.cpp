@@ -4,8 +4,8 @@
 #include <QtTest>
 #include <string>
 
-#include "engine/text.h"
-#include "tests/qt/code_page_bytes.h"
+#include "text/text.h"
+#include "tests/tool/qt/code_page_bytes.h"
 
 namespace morvane {
 

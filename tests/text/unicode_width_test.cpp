@@ -1,10 +1,10 @@
-#include "engine/unicode_width.h"
+#include "text/unicode_width.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "tests/engine/engine_test_support.h"
+#include "tests/text/text_test_support.h"
 
 namespace morvane::testing {
 namespace {
