@@ -11,14 +11,14 @@
 
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
-#include "text/text.h"
 #include "files/text_files.h"
-#include "tool/cli/cli_messages.h"
+#include "text/text.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
-#include "tool/cli/cli_warnings.h"
 #include "tool/commands.h"
+#include "tool/messages.h"
 #include "tool/update_run.h"
+#include "tool/warnings.h"
 
 namespace morvane {
 namespace {

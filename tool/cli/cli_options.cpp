@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "tool/cli/cli_messages.h"
+#include "tool/messages.h"
 
 namespace morvane {
 

@@ -3,13 +3,10 @@
 
 #include <string>
 
-#include "tool/cli/cli_messages.h"
+#include "tool/message_text.h"
+#include "tool/messages.h"
 
 namespace morvane {
-
-// The language of the messages the user asks for: Japanese when the locale's message category is Japanese
-// (LC_ALL, else LC_MESSAGES, else LANG begins with "ja"; on Windows, a Japanese user interface language).
-Language PreferredMessageLanguage();
 
 // Sets the standard streams up for raw bytes.
 void PrepareStreams();
@@ -25,9 +22,6 @@ std::string ProgramTextForTerminal(const char* text);
 // A command-line argument as it stands inside one of the program's texts (in the program's encoding), so that
 // ProgramTextForTerminal shows it as typed.
 std::string ArgumentForMessage(const char* argument);
-
-// A text in the active code page (a tag name, a word of a template) inside one of the program's texts.
-std::string CodePageTextForMessage(const char* text);
 
 // One of the program's own texts in the active code page, to stand among the tag names it lists.
 std::string ProgramTextForCodePage(const char* text);

@@ -2,9 +2,9 @@
 #include <csignal>
 #include <cstdlib>
 
+#include "files/text_files.h"
 #include "text/locale_charset_posix.h"
 #include "text/text.h"
-#include "files/text_files.h"
 #include "tool/cli/cli_platform.h"
 
 namespace morvane {
@@ -41,29 +41,11 @@ int ArgumentToCodePage(const char* argument, std::string* converted) {
   return ConvertText(LocaleCharset(), target, argument, converted);
 }
 
-Language PreferredMessageLanguage() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') {
-      return IsJapaneseLocaleName(value) ? Language::kJapanese : Language::kEnglish;
-    }
-  }
-  return Language::kEnglish;
-}
-
 std::string ArgumentForMessage(const char* argument) {
   std::string converted;
   if (IsUtf8Charset(LocaleCharset()) || !ConvertText(LocaleCharset(), "UTF-8", argument, &converted)) {
     return argument;
   }
-  return converted;
-}
-
-std::string CodePageTextForMessage(const char* text) {
-  const char* charset = ActiveCodePageCharset();
-  std::string converted;
-  if (charset == nullptr || IsUtf8Charset(charset) || !ConvertText(charset, "UTF-8", text, &converted))
-    return text;
   return converted;
 }
 

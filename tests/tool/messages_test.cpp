@@ -1,6 +1,6 @@
 // The message table of morvane-cli: every cause has its text in both languages, and the helpers that
 // shape them.
-#include "tool/cli/cli_messages.h"
+#include "tool/messages.h"
 
 #include <gtest/gtest.h>
 

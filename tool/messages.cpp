@@ -1,4 +1,4 @@
-#include "tool/cli/cli_messages.h"
+#include "tool/messages.h"
 
 #include <algorithm>
 #include <cstring>

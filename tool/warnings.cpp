@@ -1,14 +1,14 @@
-#include "tool/cli/cli_warnings.h"
+#include "tool/warnings.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "engine/tag_table.h"
+#include "files/text_files.h"
 #include "text/text.h"
 #include "text/unicode_width.h"
-#include "files/text_files.h"
-#include "tool/cli/cli_messages.h"
-#include "tool/cli/cli_platform.h"
+#include "tool/message_text.h"
+#include "tool/messages.h"
 
 namespace morvane {
 
