@@ -336,6 +336,14 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
   bool lost = false;
   bool stopping = false;
   for (;;) {
+    // Hand over what has come, in record order.
+    while (!order.empty() && !workers[order.front()].done.empty()) {
+      Worker& worker = workers[order.front()];
+      merger->Take(std::move(worker.done.front()));
+      worker.done.pop_front();
+      --worker.inFlight;
+      order.pop_front();
+    }
     // Feed while there is room; DATA is read here, in order.
     while (!fed && !guard.Interrupted() && order.size() < kInFlightEach * count) {
       Record record;
@@ -356,14 +364,6 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
       for (Worker& worker : workers) {
         if (!worker.ended) kill(worker.pid, SIGTERM);
       }
-    }
-    // Hand over what has come, in record order.
-    while (!order.empty() && !workers[order.front()].done.empty()) {
-      Worker& worker = workers[order.front()];
-      merger->Take(std::move(worker.done.front()));
-      worker.done.pop_front();
-      --worker.inFlight;
-      order.pop_front();
     }
     if (fed) {
       for (Worker& worker : workers) {
