@@ -75,6 +75,19 @@ constexpr Message kMessages[] = {
     // kWarningInPass: {1} file, {2} pass, {3} the warning, {4} the expression's first bytes
     {MessageId::kWarningInPass, "{1}: pass {2}: warning: {3}, in '{4}'",
      "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
+    {MessageId::kWatchStandardInput, "--watch follows files, not standard input ('-')",
+     "--watch が監視するのはファイルです。標準入力（-）は監視できません"},
+    {MessageId::kWatchNotAFile, "--watch follows files: '{1}' is a pipe, a FIFO or a device",
+     "--watch が監視するのはファイルです。'{1}' はパイプか FIFO かデバイスです"},
+    {MessageId::kWatchNothing, "--watch needs a file to follow: HEADER and MAIN are both empty",
+     "--watch には監視するファイルが要ります。HEADER も MAIN も空です"},
+    {MessageId::kWatchUnavailable, "--watch is available on Linux only", "--watch は Linux でだけ使えます"},
+    // kWatchStarted: {1} the first run's status, {2} the number of files
+    {MessageId::kWatchStarted, "--watch: status {1}; following {2} files until Ctrl+C",
+     "--watch: 終了状態 {1}。{2} 個のファイルを監視します（Ctrl+C で終わります）"},
+    // kWatchRerun: {1} the file that changed, {2} the run's status
+    {MessageId::kWatchRerun, "--watch: {1} changed: ran again, status {2}",
+     "--watch: {1} が変わったので再実行しました。終了状態 {2}"},
 };
 static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<size_t>(MessageId::kMessageCount));
 
@@ -225,6 +238,15 @@ std::string RunMessageText(const ToolMessage& message, const std::string& fileNa
   ExpansionFailureRecord noMemory;
   noMemory.reason = ExpansionFailure::kOutOfMemory;
   return FormatMessage(MessageId::kCannotExpand, {message.text, fileName, ExpansionFailureText(noMemory)});
+}
+
+std::string RunMessageDetail(const ToolMessage& message, const std::string& fileName) {
+  // The whole message without its sentence: the Japanese one begins with it, the English one never has it.
+  ToolMessage withoutSentence = message;
+  withoutSentence.text = "";
+  std::string detail = RunMessageText(withoutSentence, fileName);
+  if (!detail.empty() && detail[0] == ' ') detail.erase(0, 1);
+  return detail;
 }
 
 namespace {

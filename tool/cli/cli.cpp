@@ -15,6 +15,7 @@
 #include "text/text.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
+#include "tool/cli/watch.h"
 #include "tool/commands.h"
 #include "tool/messages.h"
 #include "tool/update_run.h"
@@ -256,6 +257,8 @@ struct FileNames {
   }
 };
 
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names);
+
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
@@ -271,7 +274,16 @@ int Run(const CliOptions& given) {
   }
 
   if (!CheckDependencyFile(options, given, &reason)) return UsageError(reason);
+  if (given.watch) {
+    if (!CheckWatchable(given, &reason)) return UsageError(reason);
+    return WatchRuns(
+        given, [&] { return RunOnce(options, given, names); }, PrintMessage);
+  }
+  return RunOnce(options, given, names);
+}
 
+// One run of the command: `options` holds the paths in the code page, `given` as typed.
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names) {
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
   FindModuleDirectory();
