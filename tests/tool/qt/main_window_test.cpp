@@ -35,6 +35,7 @@ namespace {
 // What the replaced modal calls saw and answer.
 struct Modals {
   QStringList messages;
+  QStringList details;  // the second line of each message
   QStringList openNames;
   QStringList openFolders;
   QStringList saveNames;
@@ -57,7 +58,10 @@ DialogHooks RecordingHooks(Modals* modals) {
     modals->saveFolders << start.folder;
     return modals->saveAnswer;
   };
-  hooks.showMessage = [modals](QWidget*, const QString& text) { modals->messages << text; };
+  hooks.showMessage = [modals](QWidget*, const QString& text, const QString& detail) {
+    modals->messages << text;
+    modals->details << detail;
+  };
   return hooks;
 }
 
@@ -673,7 +677,7 @@ class MainWindowTest : public QObject {
              QString::number(box->standardButtons());
       box->button(QMessageBox::Ok)->click();
     });
-    PlatformDialogHooks().showMessage(window_.get(), Text("テキストファイルの書き込みに失敗しました。"));
+    PlatformDialogHooks().showMessage(window_.get(), Text("テキストファイルの書き込みに失敗しました。"), QString());
     QCOMPARE(seen, Text("エラー|テキストファイルの書き込みに失敗しました。|") +
                        QString::number(QMessageBox::Warning) + "|" + QString::number(QMessageBox::Ok));
   }

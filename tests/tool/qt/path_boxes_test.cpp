@@ -2,6 +2,7 @@
 #include "tool/qt/path_boxes.h"
 
 #include <QDir>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -145,7 +146,8 @@ class PathBoxesTest : public QObject {
     QFETCH(bool, fits);
     QVERIFY(SetActiveCodePage(codePage));
     QCOMPARE(FitsBox(text), fits);
-    BoxLengthValidator validator;
+    QLineEdit box;
+    BoxLengthValidator validator(&box, {});
     int position = 0;
     QCOMPARE(validator.validate(text, position), fits ? QValidator::Acceptable : QValidator::Invalid);
   }
@@ -153,5 +155,5 @@ class PathBoxesTest : public QObject {
 
 }  // namespace morvane
 
-QTEST_GUILESS_MAIN(morvane::PathBoxesTest)
+QTEST_MAIN(morvane::PathBoxesTest)
 #include "path_boxes_test.moc"
