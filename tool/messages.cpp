@@ -83,8 +83,8 @@ constexpr Message kMessages[] = {
      "--watch には監視するファイルが要ります。HEADER も MAIN も空です"},
     {MessageId::kWatchUnavailable, "--watch is available on Linux only", "--watch は Linux でだけ使えます"},
     // kWatchStarted: {1} the first run's status, {2} the number of files
-    {MessageId::kWatchStarted, "--watch: status {1}; following {2} files until Ctrl+C",
-     "--watch: 終了状態 {1}。{2} 個のファイルを監視します（Ctrl+C で終わります）"},
+    {MessageId::kWatchStarted, "--watch: status {1}; files followed: {2}; Ctrl+C ends",
+     "--watch: 終了状態 {1}。監視するファイル: {2} 個（Ctrl+C で終わります）"},
     // kWatchRerun: {1} the file that changed, {2} the run's status
     {MessageId::kWatchRerun, "--watch: {1} changed: ran again, status {2}",
      "--watch: {1} が変わったので再実行しました。終了状態 {2}"},

@@ -65,7 +65,7 @@ watcher=$!
 
 wait_for out.txt 'Main one ' "the first run"
 wait_lines 1 "the first run" &&
-  expect_line='morvane-cli: --watch: status 0; following 4 files until Ctrl+C' &&
+  expect_line='morvane-cli: --watch: status 0; files followed: 4; Ctrl+C ends' &&
   { grep -qxF "$expect_line" watch.err || fail "the first line: $(cat watch.err)"; }
 
 # Each change, and what the next run writes; the status line names the file.
