@@ -48,6 +48,8 @@ constexpr Message kMessages[] = {
      "-D には NAME=VALUE を指定してください（'{1}' ではなく）"},
     {MessageId::kDefineBadName, "-D {1}: a tag name has at most 31 bytes and no space or ']'",
      "-D {1}: タグの名前は 31 バイトまでで、空白と ] を含められません"},
+    {MessageId::kDefineTableFull, "-D {1}: more tags than the table holds ({2} besides the built-ins)",
+     "-D {1}: タグ表に入りきりません（組み込み変数のほかに {2} 個まで）"},
     {MessageId::kDepsNeedTarget, "--deps needs a target: -o FILE or --deps-target NAME",
      "--deps にはターゲットが要ります: -o FILE か --deps-target NAME"},
     {MessageId::kDepsSameFile, "--deps {1} is the same file as {2}: writing the rules there would replace it",
@@ -75,6 +77,8 @@ constexpr Message kMessages[] = {
     // kWarningInPass: {1} file, {2} pass, {3} the warning, {4} the expression's first bytes
     {MessageId::kWarningInPass, "{1}: pass {2}: warning: {3}, in '{4}'",
      "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
+    {MessageId::kDefineNeverReferenced, "warning: -D '{1}' is never referenced",
+     "警告: -D '{1}' はどこからも参照されていません"},
     {MessageId::kWatchStandardInput, "--watch follows files, not standard input ('-')",
      "--watch が監視するのはファイルです。標準入力（-）は監視できません"},
     {MessageId::kWatchNotAFile, "--watch follows files: '{1}' is a pipe, a FIFO or a device",
@@ -277,8 +281,8 @@ std::string NumberReason(const char* value) {
 // The keyword a mistyped word most likely meant: one at most two edits away (letters inserted, dropped,
 // changed or swapped), compared without regard to case; empty when none is that close.
 std::string NearestKeyword(const std::string& word) {
-  static constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",
-                                              "min",  "max",      "align",    "padding"};
+  static constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",   "min",
+                                              "max",  "align",    "padding",  "literal"};
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
   std::string best;
   size_t bestDistance = 3;
@@ -312,6 +316,12 @@ std::string WithSuggestion(std::string text, const std::string& word) {
   const std::string keyword = NearestKeyword(word);
   if (keyword.empty() || word.empty() || KeywordEquals(word.c_str(), keyword.c_str())) return text;
   return text + Say({"; did you mean '{1}'?", "。'{1}' のことですか"}, {keyword});
+}
+
+// Whether the text that the notice's expression reads ends before a literal value rather than at its own end.
+bool EndsAtLiteral(const ExpansionNotice& notice) {
+  return notice.literalStop != nullptr && notice.at != nullptr &&
+         notice.at + std::strlen(notice.at) == notice.literalStop;
 }
 
 }  // namespace
@@ -358,9 +368,9 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
                     "align=\"{1}\" は left、center、right のどれでもありません。無視されます"},
                    {word});
       }
-      return Say({"readonly=\"{1}\" is neither yes nor no: ignored",
-                  "readonly=\"{1}\" は yes でも no でもありません。無視されます"},
-                 {word});
+      return Say({"{1}=\"{2}\" is neither yes nor no: ignored",
+                  "{1}=\"{2}\" は yes でも no でもありません。無視されます"},
+                 {keyword, word});
     case ExpansionEvent::kDoubleBytePadding:
       return Say(
           {"padding=\"{1}\" begins with a double-byte character: only its first byte pads (use a "
@@ -369,9 +379,18 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
            "使ってください）"},
           {word});
     case ExpansionEvent::kUnclosedQuote:
+      if (EndsAtLiteral(notice)) {
+        return Say({"a quoted value is not closed: it runs to where a literal value begins",
+                    "\" が閉じられていません。値はリテラルの値の手前まで続きます"});
+      }
       return Say({"a quoted value is not closed: it runs to the end of the text",
                   "\" が閉じられていません。値はテキストの終わりまで続きます"});
     case ExpansionEvent::kUnclosedExpression:
+      if (EndsAtLiteral(notice)) {
+        return Say({"'[{1}' has no ']': the expression runs to where a literal value begins",
+                    "'[{1}' に ] がありません。式はリテラルの値の手前まで続きます"},
+                   {name});
+      }
       return Say({"'[{1}' has no ']': the expression runs to the end of the text",
                   "'[{1}' に ] がありません。式はテキストの終わりまで続きます"},
                  {name});
@@ -390,6 +409,12 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
       return Say({"datafile \"{1}\" cannot be read: {2}; the tag keeps its value",
                   "datafile \"{1}\" を読み込めません: {2}。タグの値は変わりません"},
                  {word, FileErrorText(fileError, systemError, false)});
+    case ExpansionEvent::kLiteralIgnored:
+      return Say({"literal=\"{1}\" in an expression that sets no value (no data, or a datafile that cannot "
+                  "be read): ignored",
+                  "literal=\"{1}\" の式は値を設定しません（data がないか、datafile を読み込めません）。"
+                  "無視されます"},
+                 {word});
   }
   return "";
 }

@@ -34,6 +34,7 @@ enum class MessageId : uint8_t {
   kBothStandardInput,
   kDefineNeedsValue,
   kDefineBadName,
+  kDefineTableFull,
   kDepsNeedTarget,
   kDepsSameFile,
   kEmptyFileName,
@@ -50,6 +51,7 @@ enum class MessageId : uint8_t {
   kCannotExpand,
   kWarning,
   kWarningInPass,
+  kDefineNeverReferenced,
   // --watch
   kWatchStandardInput,
   kWatchNotAFile,

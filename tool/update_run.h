@@ -42,9 +42,9 @@ using ReportError = std::function<void(const ToolMessage& message)>;
 
 // What a front end may add to a run beyond the two paths.
 struct RunOptions {
-  // Tags defined after the built-ins and before the header, read-only, so that no file can change them
-  // (the command line's -D NAME=VALUE). Names and values in the active code page; a later one of the same
-  // name wins.
+  // Tags defined after the built-ins and before the header, read-only, so that no file can change them, and
+  // literal, so that their values come out as they stand (the command line's -D NAME=VALUE, a record's
+  // fields). Names and values in the active code page; a later one of the same name wins.
   std::vector<std::pair<std::string, std::string>> definitions;
   // How the header and the main file are read; ReadNamedFile (regular files only) when empty.
   std::function<int(const char* path, char* buffer, uint32_t limit)> readFile;

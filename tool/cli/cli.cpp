@@ -105,6 +105,33 @@ int ConvertArguments(CliOptions* options, std::string* reason) {
   return 1;
 }
 
+// Every -D must find room in the table besides the built-ins: a definition that would be dropped is refused,
+// naming the first that does not fit. `typed` are the definitions as typed, for the message.
+int CheckDefinitionsFit(const CliOptions& options, const CliOptions& typed, std::string* reason) {
+  constexpr size_t kRoom = static_cast<size_t>(kTagCapacity - kBuiltinCount);
+  std::set<std::string> names;
+  for (size_t i = 0; i < options.definitions.size(); ++i) {
+    if (!names.insert(options.definitions[i].first).second) continue;
+    if (names.size() > kRoom) {
+      const auto& [name, value] = typed.definitions[i];
+      *reason = FormatMessage(MessageId::kDefineTableFull,
+                              {ArgumentForMessage((name + "=" + value).c_str()), std::to_string(kRoom)});
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// The given names in the active code page, each once, in the order first given.
+std::vector<std::string> GivenNames(const CliOptions& options) {
+  std::vector<std::string> names;
+  std::set<std::string> seen;
+  for (const auto& definition : options.definitions) {
+    if (seen.insert(definition.first).second) names.push_back(definition.first);
+  }
+  return names;
+}
+
 // The dependency file must not be one of the files of the run: its rules would replace the result or a
 // template. `options` holds the paths in the code page, `given` as typed.
 int CheckDependencyFile(const CliOptions& options, const CliOptions& given, std::string* reason) {
@@ -273,7 +300,8 @@ int Run(const CliOptions& given) {
     return UsageError(reason);
   }
 
-  if (!CheckDependencyFile(options, given, &reason)) return UsageError(reason);
+  if (!CheckDependencyFile(options, given, &reason) || !CheckDefinitionsFit(options, given, &reason))
+    return UsageError(reason);
   if (given.watch) {
     if (!CheckWatchable(given, &reason)) return UsageError(reason);
     return WatchRuns(
@@ -294,6 +322,8 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   run.definitions = options.definitions;
   run.readFile = ReadNamedStream;
   if (options.warn) {
+    warnings.SetGivenTags(GivenNames(options));
+    if (options.hasValue) warnings.CountReference(options.valueName);
     run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text); };
     run.endExpansion = [&](RunFile) { warnings.End(); };
   }
@@ -304,6 +334,13 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   if (options.hasDeps) dependencies = std::make_unique<DependencyList>();
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
   if (!result.completed) return kExitNotCompleted;
+  // A -D that nothing refers to is most likely misspelt, in it or in the template.
+  if (options.warn) {
+    for (const std::string& name : warnings.UnreferencedGivenTags()) {
+      warnings.TellLine("morvane-cli: " + FormatMessage(MessageId::kDefineNeverReferenced,
+                                                        {CodePageTextForMessage(name.c_str())}));
+    }
+  }
   if (options.strict && warnings.Count() > 0) return kExitWarnings;
   CommandState state;
   state.lastRunCompleted = result.completed;
