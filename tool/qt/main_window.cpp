@@ -419,11 +419,14 @@ void MainWindow::Run(RunKind kind) {
   bool headerRead = true;
   bool mainRead = true;
   ReportError report = [&](const ToolMessage& message) {
-    // A file that was not read is no path to offer again; a failure before the main file ends the run
-    // before the main file is read.
-    if (message.cause == MessageCause::kReadFailed)
+    // A file that was not read is no path to offer again; a failure before a file ends the run before it
+    // is read.
+    if (message.cause == MessageCause::kReadFailed) {
       (message.file == RunFile::kHeader ? headerRead : mainRead) = false;
-    if (message.cause != MessageCause::kReadFailed && message.file != RunFile::kMain) mainRead = false;
+    } else if (message.file != RunFile::kMain) {
+      mainRead = false;
+      if (message.file == RunFile::kNone) headerRead = false;
+    }
     report_.messages << QString::fromStdString(RunMessageText(message, nameOf(message.file)));
     if (kind == RunKind::kManual) {
       Report(message.text, QString::fromStdString(RunMessageDetail(message, nameOf(message.file))));
