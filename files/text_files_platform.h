@@ -30,6 +30,10 @@ int ReadModuleFileName(char* buffer, uint32_t size);
 // Records why a read or write failed, for LastFileError; the portable half clears it for every call.
 void SetFileError(FileError error, int systemError = 0);
 
+// The name the system opens for a resolved path in the active code page (POSIX: '/' separators, in the
+// locale's encoding of file names). 0, with LastFileError, when it has none or does not fit `size` bytes.
+int NativeFileName(const char* formed, char* native, size_t size);
+
 // Length of a drive prefix ("X:") that begins `path` on platforms with drive letters, else 0.
 size_t DrivePrefixLength(const char* path);
 

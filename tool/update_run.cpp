@@ -100,7 +100,11 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   ResetBaseDirectory();
   gTagTable.ClearAll();
   try {
-    DefineBuiltins();
+    if (options.builtins != nullptr) {
+      DefineBuiltinsFrom(options.builtins->clock, options.builtins->version);
+    } else {
+      DefineBuiltins();
+    }
     DefineGiven(options.definitions);
   } catch (const std::bad_alloc&) {
     return Fail(result, report, RunFile::kNone, MessageCause::kNoMemory);

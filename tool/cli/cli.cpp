@@ -15,6 +15,7 @@
 #include "text/text.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
+#include "tool/cli/rows.h"
 #include "tool/cli/watch.h"
 #include "tool/commands.h"
 #include "tool/messages.h"
@@ -90,8 +91,8 @@ bool DefinableName(const std::string& name) {
 // Paths, the tag name and the definitions arrive in the locale's encoding; the run takes them in the active
 // code page.
 int ConvertArguments(CliOptions* options, std::string* reason) {
-  for (std::string* argument :
-       {&options->headerPath, &options->mainPath, &options->output, &options->valueName, &options->deps}) {
+  for (std::string* argument : {&options->headerPath, &options->mainPath, &options->output,
+                                &options->valueName, &options->deps, &options->rows}) {
     if (!ConvertArgument(argument, reason)) return 0;
   }
   for (auto& [name, value] : options->definitions) {
@@ -286,6 +287,66 @@ struct FileNames {
 
 int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names);
 
+// Reads HEADER or MAIN once for every record of --rows. 0 after telling why it could not be read.
+int ReadTemplate(const std::string& path, RunFile file, const std::string& shown, std::string* text) {
+  if (path.empty()) return 1;
+  if (!ReadNamedStream(path.c_str(), OutputBuffer, kTextBufferSize)) {
+    ToolMessage message(file == RunFile::kHeader ? kHeaderReadFailed : kMainReadFailed, file,
+                        MessageCause::kReadFailed);
+    message.fileError = LastFileError();
+    message.systemError = LastSystemError();
+    PrintMessage(RunMessageText(message, shown));
+    return 0;
+  }
+  *text = OutputBuffer;
+  return 1;
+}
+
+// --rows DATA: a run per record, as RunRows makes them. `options` holds the paths in the code page,
+// `given` as typed.
+int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
+  RowsJob job;
+  job.data = options.rows;
+  job.dataShown = ArgumentForMessage(given.rows.c_str());
+  if (options.hasRowsFormat ? !RecordFormatFromName(options.rowsFormat.c_str(), &job.format)
+                            : !RecordFormatFromPath(options.rows.c_str(), &job.format)) {
+    return UsageError(options.hasRowsFormat ? FormatMessage(MessageId::kUnknownRowsFormat,
+                                                            {ArgumentForMessage(given.rowsFormat.c_str())})
+                                            : FormatMessage(MessageId::kRowsFormatFromName, {job.dataShown}));
+  }
+  job.header = options.headerPath;
+  job.main = options.mainPath;
+  job.headerShown = ArgumentForMessage(given.headerPath.c_str());
+  job.mainShown = ArgumentForMessage(given.mainPath.c_str());
+  job.definitions = options.definitions;
+  for (const auto& [name, value] : given.definitions)
+    job.definitionsShown.push_back(ArgumentForMessage(name.c_str()));
+  job.hasPattern = options.hasOutput && !IsStandardStream(options.output);
+  job.pattern = options.output;
+  job.warn = options.warn;
+  job.strict = options.strict;
+  job.keepGoing = options.keepGoing;
+  job.shardIndex = options.shardIndex;
+  job.shardCount = options.shardCount;
+  job.jobs = options.hasJobs ? options.jobs : OnlineProcessors();
+
+  OutputBufferScope buffer;
+  if (!buffer.Allocated()) return ReportNoMemory();
+  FindModuleDirectory();
+  ResetBaseDirectory();
+  // The templates and the clock once: every record expands the same texts at the same moment.
+  if (!ReadTemplate(job.header, RunFile::kHeader, job.headerShown, &job.headerText) ||
+      !ReadTemplate(job.main, RunFile::kMain, job.mainShown, &job.mainText)) {
+    return kExitReadFailed;
+  }
+  job.builtins = ReadBuiltinReadings();
+  return RunRows(
+      job, [](const std::string& line) { PrintLine(line); },
+      [](const std::string& document) {
+        return PrintBytes(document.data(), document.size()) != 0 && std::fflush(stdout) == 0;
+      });
+}
+
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
@@ -303,10 +364,14 @@ int Run(const CliOptions& given) {
   if (!CheckDependencyFile(options, given, &reason) || !CheckDefinitionsFit(options, given, &reason))
     return UsageError(reason);
   if (given.watch) {
+    // The runs of --rows read their datafiles in processes of their own, which no watch would hear of.
+    if (options.hasRows)
+      return UsageError(FormatMessage(MessageId::kOptionsExclusive, {"--watch", "--rows"}));
     if (!CheckWatchable(given, &reason)) return UsageError(reason);
     return WatchRuns(
         given, [&] { return RunOnce(options, given, names); }, PrintMessage);
   }
+  if (options.hasRows) return RunRowsCommand(options, given);
   return RunOnce(options, given, names);
 }
 
