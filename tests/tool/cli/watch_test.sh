@@ -55,6 +55,10 @@ main.txt|/dev/null|--watch follows files: '/dev/null' is a pipe, a FIFO or a dev
 ||--watch needs a file to follow: HEADER and MAIN are both empty
 TABLE
 
+run --watch --rows data.csv "" main.txt
+expect_rc 64 "--watch --rows"
+expect_err_line "morvane-cli: --watch and --rows cannot be used together" "--watch --rows"
+
 # A header with a datafile that exists and one, in a folder, that does not yet.
 mkdir data
 printf '[n datafile="\\data\\notes.txt"][later datafile="\\new\\later.txt"]' >header.txt
