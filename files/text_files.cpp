@@ -14,6 +14,8 @@ namespace {
 
 ReadRecorder gReadRecorder = nullptr;
 void* gReadRecorderContext = nullptr;
+ReadWatcher gReadWatcher = nullptr;
+void* gReadWatcherContext = nullptr;
 FileError gLastFileError = FileError::kNone;
 int gLastSystemError = 0;
 
@@ -110,6 +112,15 @@ void SetReadRecorder(ReadRecorder recorder, void* context) {
 
 void RecordRead(const char* fileName) {
   if (gReadRecorder != nullptr) gReadRecorder(gReadRecorderContext, fileName);
+}
+
+void SetReadWatcher(ReadWatcher watcher, void* context) {
+  gReadWatcher = watcher;
+  gReadWatcherContext = context;
+}
+
+void RecordOpenAttempt(const char* fileName, int found) {
+  if (gReadWatcher != nullptr) gReadWatcher(gReadWatcherContext, fileName, found);
 }
 
 namespace {

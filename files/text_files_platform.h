@@ -14,6 +14,8 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
 // Tells the ReadRecorder, if any, of a file that a read found.
 void RecordRead(const char* fileName);
+// Tells the ReadWatcher, if any, of a file that a read tried to open, and whether it found one.
+void RecordOpenAttempt(const char* fileName, int found);
 // What tells one file from another: the device and inode on POSIX, the volume and file index on Windows.
 struct FileIdentity {
   uint64_t volume;

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "text/locale_charset_posix.h"
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
+#include "text/locale_charset_posix.h"
 
 namespace morvane {
 
@@ -262,10 +262,13 @@ int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
   return finish(0);
 }
 
-// Tells the recorder of a file that the open found, also one it found but could not open.
+// Tells the recorder of a file that the open found, also one it found but could not open; the watcher hears
+// of every name tried.
 void RecordFound(const char* native, int fd) {
   const int error = errno;
-  if (fd >= 0 || (error != ENOENT && error != ENOTDIR)) RecordRead(native);
+  const bool found = fd >= 0 || (error != ENOENT && error != ENOTDIR);
+  if (found) RecordRead(native);
+  RecordOpenAttempt(native, found ? 1 : 0);
   errno = error;
 }
 
@@ -303,6 +306,21 @@ int ReadFileIdentity(const char* formed, FileIdentity* identity) {
   identity->volume = static_cast<uint64_t>(info.st_dev);
   identity->index = static_cast<uint64_t>(info.st_ino);
   return 1;
+}
+
+FileStamp ReadFileStamp(const char* fileName) {
+  FileStamp stamp;
+  struct stat info;
+  if (stat(fileName, &info) != 0) return stamp;
+  constexpr int64_t kNanoseconds = 1000000000;
+  stamp.exists = true;
+  stamp.folder = S_ISDIR(info.st_mode);
+  stamp.volume = static_cast<uint64_t>(info.st_dev);
+  stamp.index = static_cast<uint64_t>(info.st_ino);
+  stamp.size = static_cast<uint64_t>(info.st_size);
+  stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec;
+  stamp.changed = static_cast<int64_t>(info.st_ctim.tv_sec) * kNanoseconds + info.st_ctim.tv_nsec;
+  return stamp;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

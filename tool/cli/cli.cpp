@@ -16,6 +16,7 @@
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
 #include "tool/cli/rows.h"
+#include "tool/cli/watch.h"
 #include "tool/commands.h"
 #include "tool/messages.h"
 #include "tool/update_run.h"
@@ -284,6 +285,8 @@ struct FileNames {
   }
 };
 
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names);
+
 // Reads HEADER or MAIN once for every record of --rows. 0 after telling why it could not be read.
 int ReadTemplate(const std::string& path, RunFile file, const std::string& shown, std::string* text) {
   if (path.empty()) return 1;
@@ -360,8 +363,20 @@ int Run(const CliOptions& given) {
 
   if (!CheckDependencyFile(options, given, &reason) || !CheckDefinitionsFit(options, given, &reason))
     return UsageError(reason);
+  if (given.watch) {
+    // The runs of --rows read their datafiles in processes of their own, which no watch would hear of.
+    if (options.hasRows)
+      return UsageError(FormatMessage(MessageId::kOptionsExclusive, {"--watch", "--rows"}));
+    if (!CheckWatchable(given, &reason)) return UsageError(reason);
+    return WatchRuns(
+        given, [&] { return RunOnce(options, given, names); }, PrintMessage);
+  }
   if (options.hasRows) return RunRowsCommand(options, given);
+  return RunOnce(options, given, names);
+}
 
+// One run of the command: `options` holds the paths in the code page, `given` as typed.
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names) {
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
   FindModuleDirectory();

@@ -42,6 +42,10 @@ const char kCliUsage[] =
     "                      language drops, ignores or only partly applies (a missing tag, a misspelt\n"
     "                      keyword, an unquoted value, a number that reads otherwise, ...)\n"
     "      --strict        --warn, and any warning fails the run with status 4: nothing printed or written\n"
+    "      --watch         run, then run again each time a file the run read changes (HEADER, MAIN, every\n"
+    "                      datafile, also one that does not exist yet), printing or writing as each run\n"
+    "                      does and telling its status on standard error; Ctrl+C ends it with status 0\n"
+    "                      (Linux; HEADER and MAIN must be files)\n"
     "  -h, --help          usage on standard output, exit 0\n"
     "      --version       the version, copyright and license, exit 0\n"
     "Long options may be abbreviated where that names one option alone.\n"
@@ -50,6 +54,7 @@ const char kCliUsage[] =
     "  echo '[who data=\"you\"]' | morvane-cli - main.txt\n"
     "  morvane-cli -D date=2026-12-09 -o report.txt --deps report.d header.txt report.tmpl\n"
     "  morvane-cli --strict header.txt main.txt      # fails (4) on any warning\n"
+    "  morvane-cli --watch -o report.txt header.txt main.txt   # writes report.txt again on every save\n"
     "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md;\n"
     "man morvane-cli and man 5 morvane once installed.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
@@ -73,6 +78,7 @@ enum class LongOption {
   kCodePage,
   kWarn,
   kStrict,
+  kWatch,
   kHelp,
   kVersion,
   kRows,
@@ -98,6 +104,7 @@ constexpr LongOptionName kLongOptions[] = {
     {"codepage", LongOption::kCodePage, true},
     {"warn", LongOption::kWarn, false},
     {"strict", LongOption::kStrict, false},
+    {"watch", LongOption::kWatch, false},
     {"help", LongOption::kHelp, false},
     {"version", LongOption::kVersion, false},
     {"rows", LongOption::kRows, true},
@@ -190,6 +197,9 @@ int Apply(LongOption option, const char* argument, CliOptions* options, std::str
     case LongOption::kStrict:
       options->warn = true;
       options->strict = true;
+      break;
+    case LongOption::kWatch:
+      options->watch = true;
       break;
     case LongOption::kHelp:
       options->help = true;
