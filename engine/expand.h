@@ -113,8 +113,9 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome = nullptr);
 // also when no value was quoted).
 const char* ParseQuoted(const char* in, char* dest, uint32_t destSize, bool* closed = nullptr);
 
-// Writes one reference to `entry` shaped by `spec`.
-void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec);
+// Writes one reference to `entry` shaped by `spec`. `cutLength`, when given and `max` cut the value,
+// receives the value's length in the units `max` counts (columns in utf-8, else bytes).
+void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec, uint32_t* cutLength = nullptr);
 
 // What a pass did besides its output.
 struct PassStats {
@@ -194,6 +195,12 @@ enum class ExpansionEvent : uint8_t {
   kReadOnly,            // data or datafile on a read-only tag: ignored (`keyword`)
   kDatafileUnreadable,  // a datafile that could not be read (`word`: the path); LastFileError says why
   kLiteralIgnored,      // literal= in an expression that sets no value (`word`: its value)
+  // A closed quoted value that took in a ']' or a line break, and whose closing quote more of a word follows
+  // at once: most likely its own closing quote is missing, and the quote of a later value closed it. `at` is
+  // its opening quote, `until` the quote that closed it.
+  kQuoteRunsOn,
+  kCut,           // a reference's value that max cut: `number` the width, `length` the value's (same units)
+  kDatafileRead,  // a datafile was read (`word`: the path as written; `tag` holds the file's text)
 };
 
 struct ExpansionNotice {
@@ -209,6 +216,8 @@ struct ExpansionNotice {
   // Where the pass's input stops reading before a literal field (the text an expression reads ends there,
   // and a message quotes nothing beyond it), or nullptr when the text's own end comes first.
   const char* literalStop;
+  uint32_t length;    // kCut: the value's length before the cut
+  const char* until;  // kQuoteRunsOn: the quote that closed the value
 };
 
 // Called for every notice of the expansions that follow, and, when `referenced` is set, for every reference

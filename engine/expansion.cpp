@@ -27,6 +27,7 @@ ExpansionFailureRecord gLastFailure;
 struct RunawayExpansion {
   ExpansionFailure reason;
   const char* firstReference = nullptr;  // for an unchanged pass: its first reference, if any
+  const char* passInput = nullptr;       // the input of the pass that reached a bound
 };
 
 constexpr uint64_t kEveryByte = 0x0101010101010101ull;
@@ -202,7 +203,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
       const char* const expression = in;
       ProcessTag(out, in, &outcome);
       // Literal brackets inside a long expression can read it again and again within one pass.
-      if (out.reread > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText};
+      if (out.reread > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText, nullptr, input};
       // A literal bracket changes nothing, so it does not keep the passes going.
       if (outcome != TagOutcome::kLiteralBracket) ++counts.count;
       if (outcome == TagOutcome::kDefinition) ++counts.definitions;
@@ -264,11 +265,12 @@ const char* OrdinaryPasses(const char* source, WorkingText* out, WorkingText* ot
         (inLiteral != nullptr ? *inLiteral == out->literal : out->literal.Empty())) {
       throw RunawayExpansion{ExpansionFailure::kUnchangedPass, stats.firstReference};
     }
-    if (passes == gBudget.passes) throw RunawayExpansion{ExpansionFailure::kTooManyPasses};
+    if (passes == gBudget.passes) throw RunawayExpansion{ExpansionFailure::kTooManyPasses, nullptr, in};
     bytesRead += stats.read;
     tagsHandled += stats.count;
-    if (bytesRead > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText};
-    if (tagsHandled > gBudget.tags) throw RunawayExpansion{ExpansionFailure::kTooManyExpressions};
+    if (bytesRead > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText, nullptr, in};
+    if (tagsHandled > gBudget.tags)
+      throw RunawayExpansion{ExpansionFailure::kTooManyExpressions, nullptr, in};
     in = out->bytes;
     inLiteral = &out->literal;
     std::swap(out, other);
@@ -301,6 +303,34 @@ void NameAt(const char* expression, char (&name)[kTagNameMax + 1]) {
     }
   }
   name[length] = '\0';
+}
+
+// The tag that keeps the passes going, read from the input of the pass that reached a bound: the first
+// expression there whose tag holds a value that is expanded again (not literal) and holds a '[' (an empty
+// name when none does). Only what the passes themselves wrote is left that late, so that tag is part of the
+// loop. Repeated names are looked up once, and the search gives up after a few thousand names.
+void RunawayTagName(const char* text, char (&name)[kTagNameMax + 1]) {
+  constexpr int kMostLookups = 4096;
+  char last[kTagNameMax + 1] = "";
+  bool looked = false;
+  int lookups = 0;
+  for (const char* p = text; *p != '\0' && lookups < kMostLookups; p += CharLength(p)) {
+    if (*p == '\\' && p[1] == '[') {
+      ++p;
+      continue;
+    }
+    if (*p != '[') continue;
+    NameAt(p, name);
+    if (looked && std::strcmp(name, last) == 0) continue;
+    std::memcpy(last, name, sizeof last);
+    looked = true;
+    ++lookups;
+    const TagEntry* entry = gTagTable.Find(name);
+    if (entry != nullptr && !entry->Literal() && entry->data != nullptr &&
+        std::strchr(entry->data, '[') != nullptr)
+      return;
+  }
+  name[0] = '\0';
 }
 
 }  // namespace
@@ -351,7 +381,11 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
   } catch (const RunawayExpansion& runaway) {
     gLastFailure.reason = runaway.reason;
     // The working buffers, and so the pass's input, live until the function returns.
-    NameAt(runaway.firstReference, gLastFailure.tag);
+    if (runaway.passInput != nullptr) {
+      RunawayTagName(runaway.passInput, gLastFailure.tag);
+    } else {
+      NameAt(runaway.firstReference, gLastFailure.tag);
+    }
   } catch (const std::bad_alloc&) {
     gLastFailure.reason = ExpansionFailure::kOutOfMemory;
   }

@@ -62,7 +62,7 @@ void ReserveCopies(const PassOutput& out, const TagEntry& entry, uint64_t width,
 
 // A field counted in bytes: every code page but utf-8.
 void WriteByteField(PassOutput& out, const TagEntry& entry, const char* value, uint32_t length,
-                    const FieldSpec& spec) {
+                    const FieldSpec& spec, uint32_t* cutLength) {
   uint32_t width;
   uint32_t leftFill = 0;
   uint32_t offset = 0;  // first value byte copied
@@ -77,6 +77,7 @@ void WriteByteField(PassOutput& out, const TagEntry& entry, const char* value, u
     }
     copied = length;
   } else if (length > spec.max) {
+    if (cutLength != nullptr) *cutLength = length;
     width = spec.max;
     if (spec.align == Align::kRight) {
       offset = length - spec.max;
@@ -138,7 +139,7 @@ class ColumnFill {
 // takes at most `max` columns; a two-column character that the cut takes half of becomes a space on the
 // field's side of the cut. A centred cut drops half of the surplus columns on the left, rounded down.
 void WriteColumnField(PassOutput& out, const TagEntry& entry, const char* value, uint32_t length,
-                      const FieldSpec& spec) {
+                      const FieldSpec& spec, uint32_t* cutLength) {
   // No character takes more columns than bytes: a value of at most `max` bytes needs no cut, and without a
   // `min` it needs no measuring at all.
   const uint32_t columns = (spec.min != 0 || length > spec.max) ? TextColumns(value, length) : 0;
@@ -157,6 +158,7 @@ void WriteColumnField(PassOutput& out, const TagEntry& entry, const char* value,
     }
     rightFill = fill - leftFill;
   } else if (columns > spec.max) {
+    if (cutLength != nullptr) *cutLength = columns;
     // With no column to keep, a wide character over the one boundary would count on both of its sides.
     if (spec.max == 0) return;
     const uint32_t surplus = columns - spec.max;
@@ -200,15 +202,15 @@ void FieldPadding::TakeFirstCharacter(const char* value) {
   length = static_cast<uint8_t>(count);
 }
 
-void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
+void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec, uint32_t* cutLength) {
   if (spec.loop == 0) return;
   const uint32_t length = entry.data != nullptr ? entry.length : 0;
   const char* value = entry.data != nullptr ? entry.data : "";
   const char* const fieldStart = out.cursor;
   if (ActiveCodePage() == kCodePageUtf8) {
-    WriteColumnField(out, entry, value, length, spec);
+    WriteColumnField(out, entry, value, length, spec, cutLength);
   } else {
-    WriteByteField(out, entry, value, length, spec);
+    WriteByteField(out, entry, value, length, spec, cutLength);
   }
   // The whole field of a literal value, its padding and its copies, is marked: no later pass reads it.
   if (entry.Literal() && out.literal != nullptr) {

@@ -52,19 +52,39 @@ struct Expression {
   // What literal= said, where it said yes or no: the value the expression sets is literal or not.
   enum class LiteralChoice : uint8_t { kUnsaid, kYes, kNo } literal = LiteralChoice::kUnsaid;
   const char* literalAt = nullptr;  // where that literal= value stands, for a notice
+  const char* maxAt = nullptr;      // where the max= value stands, for the notice of a cut
 };
 
 bool Observed() {
   return gExpansionObserver.notify != nullptr;
 }
 
+// The notice of `event` about the byte `at` of the expression, for the observer.
+ExpansionNotice MakeNotice(const Expression& expression, ExpansionEvent event, const char* at) {
+  ExpansionNotice notice{};
+  notice.event = event;
+  notice.expression = expression.start;
+  notice.at = at;
+  notice.pass = gExpansionPass;
+  notice.name = expression.name;
+  notice.tag = expression.tag;
+  notice.literalStop = gExpansionLiteralStop;
+  return notice;
+}
+
+void Tell(const ExpansionNotice& notice) {
+  gExpansionObserver.notify(gExpansionObserver.context, notice);
+}
+
 // Tells the observer, when there is one, what the language did with a part of the expression.
 void Notify(const Expression& expression, ExpansionEvent event, const char* at, const char* word = nullptr,
             const char* keyword = nullptr, uint32_t number = 0) {
   if (!Observed()) return;
-  const ExpansionNotice notice{event, expression.start, at,      gExpansionPass, expression.name,
-                               word,  number,           keyword, expression.tag, gExpansionLiteralStop};
-  gExpansionObserver.notify(gExpansionObserver.context, notice);
+  ExpansionNotice notice = MakeNotice(expression, event, at);
+  notice.word = word;
+  notice.keyword = keyword;
+  notice.number = number;
+  Tell(notice);
 }
 
 // Whether a number's value reads as what it says: decimal digits without a leading 0 (but "0"), no sign, no
@@ -113,6 +133,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
           out.reread += length;
           tag->SetData(ScratchBuffer, length);
           expression.valueSet = true;
+          Notify(expression, ExpansionEvent::kDatafileRead, at, path);
         } else {
           Notify(expression, ExpansionEvent::kDatafileUnreadable, at, path);
         }
@@ -141,6 +162,7 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
     case Keyword::kMax: {
       const uint32_t v = ReadNumber(expression, "max", value, at);
       spec.max = v >= spec.min ? v : spec.min;
+      expression.maxAt = at;
       break;
     }
     case Keyword::kAlign:
@@ -299,6 +321,24 @@ void NoticeValue(const Expression& expression, const char* keyword, const char* 
          nullptr, keyword);
 }
 
+// A closed value that took in a ']' or a line break, where more of a word follows its closing quote at once
+// (`end` is past that quote): the quote of a later value most likely closed it. Returns whether it told so;
+// the words that follow are then the remains of that value.
+bool NoticeQuoteRunningOn(const Expression& expression, const char* valueStart, const char* end) {
+  const char next = *end;
+  if (next == ' ' || next == ']' || next == '\0' || next == '\r' || next == '\n' || next == '\t')
+    return false;
+  for (const char* p = valueStart + 1; p < end - 1; p += CharLength(p)) {
+    if (*p == ']' || *p == '\n') {
+      ExpansionNotice notice = MakeNotice(expression, ExpansionEvent::kQuoteRunsOn, valueStart);
+      notice.until = end - 1;
+      Tell(notice);
+      return true;
+    }
+  }
+  return false;
+}
+
 // Reads the attributes from p up to the expression's end (one byte past its ']', or its NUL), each acting at
 // once. false, with p where it stopped, when a definition finds the table full. *closed tells whether a ']'
 // ended the expression.
@@ -329,6 +369,7 @@ bool ReadAttributes(const char*& p, Expression& expression, const char* name, Pa
         p = ParseQuoted(p, scratch, scratchSize, &quoteClosed);
         if (*valueStart == '"' && !quoteClosed)
           Notify(expression, ExpansionEvent::kUnclosedQuote, valueStart);
+        if (quoteClosed && Observed() && NoticeQuoteRunningOn(expression, valueStart, p)) quiet = true;
         ApplyValue(expression, keyword, scratch, valueStart, out);
       }
     }
@@ -385,7 +426,18 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     result = TagOutcome::kDefinition;
     return 1;
   }
-  WriteField(out, *expression.tag, expression.spec);
+  if (!Observed()) {
+    WriteField(out, *expression.tag, expression.spec);
+  } else {
+    uint32_t cutLength = 0;
+    WriteField(out, *expression.tag, expression.spec, &cutLength);
+    if (cutLength != 0) {
+      ExpansionNotice notice = MakeNotice(expression, ExpansionEvent::kCut, expression.maxAt);
+      notice.number = expression.spec.max;
+      notice.length = cutLength;
+      Tell(notice);
+    }
+  }
   if (gExpansionObserver.referenced != nullptr)
     gExpansionObserver.referenced(gExpansionObserver.context, *expression.tag);
   result = TagOutcome::kReference;

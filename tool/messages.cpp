@@ -68,6 +68,9 @@ constexpr Message kMessages[] = {
      "SOURCE_DATE_EPOCH='{1}' は 65535 年より後の日付です"},
     {MessageId::kCannotWriteStandardOutput, "cannot write standard output", "標準出力に書き込めません"},
     {MessageId::kNoMemory, "out of memory", "メモリが不足しています。"},
+    // kUnknownWarningClass: {1} the word, {2} every class
+    {MessageId::kUnknownWarningClass, "unknown warning class '{1}': all, {2}",
+     "不明な警告の種類 '{1}' です: all、{2} のどれかです"},
     // kCannotRead: {1} the tool's fixed sentence, {2} the file, {3} the cause
     {MessageId::kCannotRead, "{2}: cannot read: {3}", "{1} {2}: {3}"},
     {MessageId::kCannotWrite, "{2}: cannot write: {3}", "{1} {2}: {3}"},
@@ -79,6 +82,33 @@ constexpr Message kMessages[] = {
      "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
     {MessageId::kDefineNeverReferenced, "warning: -D '{1}' is never referenced",
      "警告: -D '{1}' はどこからも参照されていません"},
+    // kWarningsHidden: {1} how many; told instead of the warnings when --warn is not given
+    {MessageId::kWarningsHidden, "{1} warnings (--warn shows them)",
+     "警告が {1} 件あります（--warn で表示されます）"},
+    {MessageId::kWarningHidden, "1 warning (--warn shows it)",
+     "警告が 1 件あります（--warn で表示されます）"},
+    // kQuoteRunsOnAt: {1} line, {2} column of the quote that closed the value
+    {MessageId::kQuoteRunsOnAt,
+     "this quoted value takes in a ']' or a line break and is closed only by the quote at line {1}, column "
+     "{2}: a missing '\"'?",
+     "この \" の値は ] か改行を含み、{1} 行 {2} 桁の \" でやっと閉じられます。\" がないのかもしれません"},
+    // kQuoteRunsOnNote: {1} where the value began
+    {MessageId::kQuoteRunsOnNote, " (the rest of the quoted value begun at {1})",
+     "（{1}で始まる \" の値の続きです）"},
+    {MessageId::kLineAndColumn, "line {1}, column {2}", "{1} 行 {2} 桁"},
+    // kNotInCodePage: {1} the active code page, {2} the byte
+    {MessageId::kNotInCodePage,
+     "byte {2} is not valid in code page {1}: the file is most likely in another encoding",
+     "バイト {2} はコードページ {1} では正しくありません。ファイルはおそらく別の文字コードです"},
+    // kValidInCodePage: {1} the code page the whole file is valid in
+    {MessageId::kValidInCodePage, "; all of it reads as code page {1}: try --codepage {1}",
+     "。全体がコードページ {1} として読めます。--codepage {1} を試してください"},
+    {MessageId::kByteOrderMark, "the file begins with a UTF-8 byte-order mark: it is copied into the result",
+     "ファイルが UTF-8 のバイト順マークで始まります。結果にそのまま写されます"},
+    // kByteOrderMarkInValue: {1} the tag that the datafile defines
+    {MessageId::kByteOrderMarkInValue,
+     "the file begins with a UTF-8 byte-order mark: it is copied into the value of tag '{1}'",
+     "ファイルが UTF-8 のバイト順マークで始まります。タグ '{1}' の値にそのまま入ります"},
     {MessageId::kNeedsRows, "{1} needs --rows DATA", "{1} には --rows DATA が要ります"},
     {MessageId::kBadJobs, "-j needs a number of jobs from 1 to {2}, not '{1}'",
      "-j には 1 から {2} までのジョブ数を指定してください（'{1}' ではなく）"},
@@ -206,6 +236,11 @@ std::string FormatMessage(MessageId id, std::initializer_list<std::string> argum
   return Fill(Pick({message.english, message.japanese}), arguments);
 }
 
+const char* MessagePattern(MessageId id) {
+  const Message& message = kMessages[static_cast<size_t>(id)];
+  return Pick({message.english, message.japanese});
+}
+
 std::string GroupedNumber(uint64_t number) {
   std::string digits = std::to_string(number);
   for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3)
@@ -273,13 +308,29 @@ std::string ExpansionFailureText(const ExpansionFailureRecord& failure) {
       return Say({"a pass changed nothing, so the passes would never end",
                   "展開しても何も変わらず、展開が終わりません"});
     case ExpansionFailure::kTooManyPasses:
+      if (!tag.empty()) {
+        return Say({"more than {1} passes: the value of tag '{2}' keeps making new expressions",
+                    "展開が {1} 回を超えました。タグ '{2}' の値が新しい式を作り続けています"},
+                   {GroupedNumber(kMaxPasses), tag});
+      }
       return Say({"more than {1} passes: values keep making new expressions",
                   "展開が {1} 回を超えました。値が新しい式を作り続けています"},
                  {GroupedNumber(kMaxPasses)});
     case ExpansionFailure::kTooMuchText:
+      if (!tag.empty()) {
+        return Say({"more than {1} bytes read over all passes: the value of tag '{2}' keeps growing",
+                    "展開で読んだ量が {1} バイトを超えました。タグ '{2}' の値が大きくなり続けています"},
+                   {GroupedNumber(kMaxPassBytes), tag});
+      }
       return Say({"more than {1} bytes read over all passes", "展開で読んだ量が {1} バイトを超えました"},
                  {GroupedNumber(kMaxPassBytes)});
     case ExpansionFailure::kTooManyExpressions:
+      if (!tag.empty()) {
+        return Say(
+            {"more than {1} tag expressions over all passes: the value of tag '{2}' keeps making new ones",
+             "展開したタグの式が {1} 個を超えました。タグ '{2}' の値が新しい式を作り続けています"},
+            {GroupedNumber(kMaxPassTags), tag});
+      }
       return Say({"more than {1} tag expressions over all passes", "展開したタグの式が {1} 個を超えました"},
                  {GroupedNumber(kMaxPassTags)});
     case ExpansionFailure::kOutOfMemory:
@@ -473,6 +524,22 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
       return Say({"datafile \"{1}\" cannot be read: {2}; the tag keeps its value",
                   "datafile \"{1}\" を読み込めません: {2}。タグの値は変わりません"},
                  {word, FileErrorText(fileError, systemError, false)});
+    case ExpansionEvent::kQuoteRunsOn:
+      return Say(
+          {"this quoted value takes in a ']' or a line break and is closed only by a later quote: a "
+           "missing '\"'?",
+           "この \" の値は ] か改行を含み、後ろの \" でやっと閉じられます。\" がないのかもしれません"});
+    case ExpansionEvent::kCut:
+      if (ActiveCodePage() == kCodePageUtf8) {
+        return Say({"tag '{1}' is {2} columns wide: max cuts it to {3}",
+                    "タグ '{1}' は幅 {2} 桁です。max で {3} 桁に切られます"},
+                   {name, std::to_string(notice.length), std::to_string(notice.number)});
+      }
+      return Say({"tag '{1}' is {2} bytes long: max cuts it to {3}",
+                  "タグ '{1}' は {2} バイトです。max で {3} バイトに切られます"},
+                 {name, std::to_string(notice.length), std::to_string(notice.number)});
+    case ExpansionEvent::kDatafileRead:
+      return "";
     case ExpansionEvent::kLiteralIgnored:
       return Say({"literal=\"{1}\" in an expression that sets no value (no data, or a datafile that cannot "
                   "be read): ignored",

@@ -45,6 +45,7 @@ enum class MessageId : uint8_t {
   kEpochOutOfRange,
   kCannotWriteStandardOutput,
   kNoMemory,
+  kUnknownWarningClass,
   // A run's failures: FILE and the cause
   kCannotRead,
   kCannotWrite,
@@ -52,6 +53,15 @@ enum class MessageId : uint8_t {
   kWarning,
   kWarningInPass,
   kDefineNeverReferenced,
+  kWarningsHidden,
+  kWarningHidden,
+  kQuoteRunsOnAt,
+  kQuoteRunsOnNote,
+  kLineAndColumn,
+  kNotInCodePage,
+  kValidInCodePage,
+  kByteOrderMark,
+  kByteOrderMarkInValue,
   // --rows
   kNeedsRows,
   kBadJobs,
@@ -95,6 +105,9 @@ enum class MessageId : uint8_t {
 
 // The text of `id` in the current language with {1}, {2}, ... replaced by `arguments`.
 std::string FormatMessage(MessageId id, std::initializer_list<std::string> arguments = {});
+
+// The text of `id` in the current language as it stands, its {1}, {2}, ... unfilled; allocates nothing.
+const char* MessagePattern(MessageId id);
 
 // Why a file could not be read or written, in the current language.
 std::string FileErrorText(FileError error, int systemError, bool writing);

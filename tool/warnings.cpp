@@ -6,6 +6,7 @@
 
 #include "engine/tag_table.h"
 #include "files/text_files.h"
+#include "text/code_page_check.h"
 #include "text/text.h"
 #include "text/unicode_width.h"
 #include "tool/message_text.h"
@@ -15,6 +16,67 @@ namespace morvane {
 
 namespace {
 
+constexpr const char* kClassNames[] = {
+    "unknown-tag", "unknown-keyword", "stray-word", "space",         "unquoted",     "number",   "choice",
+    "padding",     "unclosed",        "long-name",  "table-full",    "read-only",    "datafile", "literal",
+    "cut",         "codepage",        "bom",        "unused-define", "unused-field",
+};
+static_assert(sizeof kClassNames / sizeof kClassNames[0] == static_cast<size_t>(WarningClass::kCount));
+
+// The class of a notice of the engine (kDatafileRead is no warning: it has its file looked at).
+WarningClass ClassOf(ExpansionEvent event) {
+  switch (event) {
+    case ExpansionEvent::kMissingTag:
+      return WarningClass::kUnknownTag;
+    case ExpansionEvent::kUnknownWord:
+      return WarningClass::kUnknownKeyword;
+    case ExpansionEvent::kWordWithoutValue:
+      return WarningClass::kStrayWord;
+    case ExpansionEvent::kSpaceBeforeEquals:
+    case ExpansionEvent::kSpaceAfterEquals:
+      return WarningClass::kSpace;
+    case ExpansionEvent::kUnquotedValue:
+      return WarningClass::kUnquoted;
+    case ExpansionEvent::kNumber:
+      return WarningClass::kNumber;
+    case ExpansionEvent::kBadChoice:
+      return WarningClass::kChoice;
+    case ExpansionEvent::kDoubleBytePadding:
+      return WarningClass::kPadding;
+    case ExpansionEvent::kUnclosedQuote:
+    case ExpansionEvent::kUnclosedExpression:
+    case ExpansionEvent::kQuoteRunsOn:
+      return WarningClass::kUnclosed;
+    case ExpansionEvent::kLongName:
+      return WarningClass::kLongName;
+    case ExpansionEvent::kTableFull:
+      return WarningClass::kTableFull;
+    case ExpansionEvent::kReadOnly:
+      return WarningClass::kReadOnly;
+    case ExpansionEvent::kDatafileUnreadable:
+    case ExpansionEvent::kDatafileRead:
+      return WarningClass::kDatafile;
+    case ExpansionEvent::kLiteralIgnored:
+      return WarningClass::kLiteral;
+    case ExpansionEvent::kCut:
+      return WarningClass::kCut;
+  }
+  return WarningClass::kUnknownTag;
+}
+
+// Layout only: spaces, tabs, carriage returns and line feeds, as a line break in an expression gives them
+// (the idioms that keep definition lines from leaving blank lines, CR LF files). Not the empty text.
+bool IsLayout(const char* text) {
+  if (text == nullptr || *text == '\0') return false;
+  for (; *text != '\0'; ++text) {
+    if (*text != ' ' && *text != '\t' && *text != '\r' && *text != '\n') return false;
+  }
+  return true;
+}
+
+// Line and column (1-based, columns in characters of the active code page) of `at` in `text`.
+void PlaceIn(const char* text, const char* at, size_t* line, size_t* column);
+
 // Bytes of the character at p, as the active code page reads it: a whole UTF-8 sequence in utf-8.
 size_t CharacterBytes(const char* p) {
   if (ActiveCodePage() == kCodePageUtf8) {
@@ -22,6 +84,26 @@ size_t CharacterBytes(const char* p) {
     return length > 0 ? static_cast<size_t>(length) : 1;
   }
   return static_cast<size_t>(CharLength(p));
+}
+
+void PlaceIn(const char* text, const char* at, size_t* line, size_t* column) {
+  const char* lineStart = text;
+  size_t lines = 1;
+  for (const char* p = text; p < at; ++p) {
+    if (*p == '\n') {
+      ++lines;
+      lineStart = p + 1;
+    }
+  }
+  size_t characters = 0;
+  for (const char* p = lineStart; p < at; p += CharacterBytes(p)) ++characters;
+  *line = lines;
+  *column = characters + 1;
+}
+
+// The name --codepage takes for a code page, as messages show it.
+std::string CodePageLabel(int codePage) {
+  return codePage == kCodePageUtf8 ? "utf-8" : std::to_string(codePage);
 }
 
 // The first bytes of an expression met in a later pass, whole characters up to a line end; never a byte of
@@ -96,7 +178,72 @@ std::string OpenExpressionNote(const char* name, size_t line, size_t column) {
          std::to_string(column) + ": a missing ']'?)";
 }
 
+// A note for the words that follow a quoted value which ran on: they are that value's remains.
+std::string RunOnNote(const std::string& place) {
+  return FormatMessage(MessageId::kQuoteRunsOnNote, {place});
+}
+
 }  // namespace
+
+const char* WarningClassName(WarningClass warningClass) {
+  return kClassNames[static_cast<size_t>(warningClass)];
+}
+
+bool FindWarningClass(const std::string& name, WarningClass* found) {
+  for (size_t i = 0; i < static_cast<size_t>(WarningClass::kCount); ++i) {
+    if (name == kClassNames[i]) {
+      *found = static_cast<WarningClass>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string WarningClassNames() {
+  std::string names;
+  for (const char* name : kClassNames) names += (names.empty() ? "" : ", ") + std::string(name);
+  return names;
+}
+
+WarningClasses WarningClasses::Defaults() {
+  WarningClasses classes = All();
+  classes.Set(WarningClass::kCut, false);
+  classes.Set(WarningClass::kUnusedField, false);
+  return classes;
+}
+
+WarningClasses WarningClasses::All() {
+  WarningClasses classes;
+  classes.bits_.set();
+  return classes;
+}
+
+int WarningClasses::Apply(const std::string& list, bool on, std::string* unknown) {
+  WarningClasses result = *this;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = list.find(',', start);
+    const std::string word =
+        list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    WarningClass found;
+    if (word == "all") {
+      if (on) {
+        result.bits_.set();
+      } else {
+        result.bits_.reset();
+      }
+    } else if (FindWarningClass(word, &found)) {
+      result.Set(found, on);
+    } else {
+      *unknown = word;
+      return 0;
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  *this = result;
+  return 1;
+}
 
 WarningCollector::~WarningCollector() {
   if (listening_) SetExpansionObserver(ExpansionObserver{});
@@ -125,8 +272,9 @@ std::vector<std::string> WarningCollector::UnreferencedGivenTags() const {
   return unreferenced;
 }
 
-void WarningCollector::TellLine(const std::string& line) {
-  sink_(line);
+void WarningCollector::TellLine(const std::string& line, WarningClass warningClass) {
+  if (!classes_.Has(warningClass)) return;
+  sink_(line + " [" + WarningClassName(warningClass) + "]");
   ++told_;
 }
 
@@ -138,7 +286,7 @@ void WarningCollector::Referenced(void* self, const TagEntry& tag) {
   static_cast<WarningCollector*>(self)->referenced_.set(static_cast<size_t>(&tag - gTagTable.entries));
 }
 
-void WarningCollector::Begin(const std::string& fileName, const char* text) {
+void WarningCollector::Begin(const std::string& fileName, const char* text, RunFile file) {
   // The given tags exist from before the header on, and keep their entries for the whole run.
   for (const std::string& name : givenNames_) {
     if (const TagEntry* entry = gTagTable.Find(name.c_str()))
@@ -150,6 +298,13 @@ void WarningCollector::Begin(const std::string& fileName, const char* text) {
   line_ = 1;
   pending_.clear();
   seen_.clear();
+  runOnExpression_ = nullptr;
+  if (file == RunFile::kHeader || file == RunFile::kMain) {
+    // The header's text is dropped, so only the main file's mark reaches the result.
+    const std::string result;
+    const Pending order{};  // line 0: the warnings stand at their own places of the text
+    CheckFile(fileName, text, std::strlen(text), file == RunFile::kMain ? &result : nullptr, order);
+  }
   SetExpansionObserver(ExpansionObserver{&WarningCollector::Notify, this, &WarningCollector::Referenced});
   listening_ = true;
 }
@@ -191,11 +346,83 @@ void WarningCollector::LineAndColumn(const char* at, size_t* line, size_t* colum
   *column = characters + 1;
 }
 
+void WarningCollector::CheckFile(const std::string& fileName, const char* text, size_t length,
+                                 const std::string* copiedInto, const Pending& order) {
+  if (!checkedFiles_.insert(fileName).second) return;
+  const int codePage = ActiveCodePage();
+  auto told = [&](WarningClass warningClass, const char* at, std::string message) {
+    if (!classes_.Has(warningClass)) return;
+    Pending pending = order;
+    pending.warningClass = warningClass;
+    pending.missing = false;
+    pending.fileName = fileName;
+    pending.inPass = false;
+    size_t line = 0;
+    size_t column = 0;
+    PlaceIn(text, at, &line, &column);
+    if (order.line == 0) {
+      pending.line = line;
+      pending.column = column;
+    }
+    pending.shownLine = std::to_string(line);
+    pending.shownColumn = std::to_string(column);
+    pending.place = fileName + ":" + pending.shownLine + ":" + pending.shownColumn;
+    pending.text = std::move(message);
+    Keep(std::move(pending));
+  };
+  if (copiedInto != nullptr && codePage == kCodePageUtf8 &&
+      std::strncmp(text, kUtf8ByteOrderMark, sizeof kUtf8ByteOrderMark - 1) == 0) {
+    told(WarningClass::kByteOrderMark, text,
+         copiedInto->empty() ? FormatMessage(MessageId::kByteOrderMark)
+                             : FormatMessage(MessageId::kByteOrderMarkInValue,
+                                             {Visible(CodePageTextForMessage(copiedInto->c_str()))}));
+  }
+  const size_t bad = FirstInvalidByte(text, length, codePage);
+  if (bad == length) return;
+  char byte[8];
+  std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(text[bad]));
+  std::string message = FormatMessage(MessageId::kNotInCodePage, {CodePageLabel(codePage), byte});
+  // A file that is whole text of another code page the tool knows was most likely written in it.
+  for (const int other : {kCodePageUtf8, kCodePage932}) {
+    if (other != codePage && FirstInvalidByte(text, length, other) == length) {
+      message += FormatMessage(MessageId::kValidInCodePage, {CodePageLabel(other)});
+      break;
+    }
+  }
+  told(WarningClass::kCodePage, text + bad, std::move(message));
+}
+
 void WarningCollector::Add(const ExpansionNotice& notice) {
+  const WarningClass warningClass = ClassOf(notice.event);
+  if (!classes_.Has(warningClass) && notice.event != ExpansionEvent::kDatafileRead) return;
   // A data or datafile on a tag that the front end gave is a default that the given value overrides.
   if (notice.event == ExpansionEvent::kReadOnly && Given(notice.tag)) return;
+  // Line breaks and indentation inside an expression are layout, no mistake.
+  if ((notice.event == ExpansionEvent::kMissingTag && IsLayout(notice.name)) ||
+      (notice.event == ExpansionEvent::kWordWithoutValue && IsLayout(notice.word))) {
+    return;
+  }
   Pending pending;
+  pending.warningClass = warningClass;
   pending.firstPass = notice.pass == 1;
+  pending.fileName = fileName_;
+  if (pending.firstPass) {
+    // A word that begins with a line break is told where its first visible byte stands.
+    const char* at = notice.at;
+    while (*at == '\r' || *at == '\n') ++at;
+    LineAndColumn(at, &pending.line, &pending.column);
+  }
+  if (notice.event == ExpansionEvent::kDatafileRead) {
+    // The file as the read formed its path; its text is now the tag's value.
+    char formed[kPathBufferSize];
+    if (notice.tag == nullptr || notice.tag->data == nullptr || notice.word == nullptr ||
+        !ResolvePath(notice.word, formed)) {
+      return;
+    }
+    const std::string tagName = notice.tag->name;
+    CheckFile(CodePageTextForMessage(formed), notice.tag->data, notice.tag->length, &tagName, pending);
+    return;
+  }
   // Names and words are in the active code page; the messages in the program's encoding.
   const std::string name = Visible(CodePageTextForMessage(notice.name != nullptr ? notice.name : ""));
   const std::string word = Visible(CodePageTextForMessage(notice.word != nullptr ? notice.word : ""));
@@ -207,25 +434,41 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
     pending.missing = true;
     pending.missingTag = notice.name;
   }
+  // The words after a quoted value that ran on are what is left of that value.
+  const bool afterRunOn =
+      runOnExpression_ == notice.expression && runOnPass_ == notice.pass && pending.firstPass;
   if (pending.firstPass) {
-    // A word that begins with a line break is told where its first visible byte stands.
-    const char* at = notice.at;
-    while (*at == '\r' || *at == '\n') ++at;
-    LineAndColumn(at, &pending.line, &pending.column);
-    pending.lineOrPass[0] = std::to_string(pending.line);
-    pending.lineOrPass[1] = std::to_string(pending.column);
-    pending.place = pending.lineOrPass[0] + ":" + pending.lineOrPass[1];
+    pending.shownLine = std::to_string(pending.line);
+    pending.shownColumn = std::to_string(pending.column);
+    pending.place = pending.shownLine + ":" + pending.shownColumn;
+    if (notice.event == ExpansionEvent::kQuoteRunsOn) {
+      size_t untilLine = 0;
+      size_t untilColumn = 0;
+      LineAndColumn(notice.until, &untilLine, &untilColumn);
+      pending.text =
+          FormatMessage(MessageId::kQuoteRunsOnAt, {std::to_string(untilLine), std::to_string(untilColumn)});
+    }
     // An expression that began on an earlier line has most likely lost its ']'.
     size_t startLine = 0;
     size_t startColumn = 0;
     LineAndColumn(notice.expression, &startLine, &startColumn);
-    if (startLine != pending.line) pending.text += OpenExpressionNote(notice.name, startLine, startColumn);
+    if (afterRunOn) {
+      pending.text += RunOnNote(runOnPlace_);
+    } else if (startLine != pending.line && notice.event != ExpansionEvent::kQuoteRunsOn) {
+      pending.text += OpenExpressionNote(notice.name, startLine, startColumn);
+    }
   } else {
     // A text a later pass reads has no lines of the file: the expression's first bytes stand for the place,
     // the same in every pass that meets it.
-    pending.lineOrPass[0] = std::to_string(notice.pass);
-    pending.lineOrPass[2] = ExpressionStart(notice.expression, notice.literalStop);
-    pending.place = pending.lineOrPass[2];
+    pending.inPass = true;
+    pending.pass = std::to_string(notice.pass);
+    pending.expressionStart = ExpressionStart(notice.expression, notice.literalStop);
+    pending.place = pending.expressionStart;
+  }
+  if (notice.event == ExpansionEvent::kQuoteRunsOn) {
+    runOnExpression_ = notice.expression;
+    runOnPass_ = notice.pass;
+    runOnPlace_ = FormatMessage(MessageId::kLineAndColumn, {pending.shownLine, pending.shownColumn});
   }
   // The text a later pass reads holds what the earlier ones left: an expression met again there (a '['
   // left as text, say) is the one already told.
@@ -236,18 +479,25 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
       (literalBracket ? std::string(notice.name) : ExpressionStart(notice.expression, notice.literalStop)) +
       '\n' + pending.text;
   if (!pending.firstPass && seen_.count(sameExpression) != 0) return;
-  if (!seen_.insert(pending.place + '\n' + pending.text).second) return;
-  seen_.insert(sameExpression);
+  if (Keep(std::move(pending))) seen_.insert(sameExpression);
+}
+
+bool WarningCollector::Keep(Pending pending) {
+  if (!seen_.insert(pending.place + '\n' + pending.text).second) return false;
   pending_.push_back(std::move(pending));
+  return true;
 }
 
 std::string WarningCollector::Line(const Pending& pending) const {
-  if (pending.firstPass) {
+  const std::string suffix = std::string(" [") + WarningClassName(pending.warningClass) + "]";
+  if (!pending.inPass) {
     return FormatMessage(MessageId::kWarning,
-                         {fileName_, pending.lineOrPass[0], pending.lineOrPass[1], pending.text});
+                         {pending.fileName, pending.shownLine, pending.shownColumn, pending.text}) +
+           suffix;
   }
   return FormatMessage(MessageId::kWarningInPass,
-                       {fileName_, pending.lineOrPass[0], pending.text, pending.lineOrPass[2]});
+                       {pending.fileName, pending.pass, pending.text, pending.expressionStart}) +
+         suffix;
 }
 
 }  // namespace morvane

@@ -16,13 +16,17 @@
 # A block's text is its lines, each ending in a line break. In every block `␣` stands for a space (so a
 # space at the end of a line can be seen); a label that says "no line break at the end" drops the last
 # line break, one that says "CR LF" ends every line with CR LF.
-# WORDS: NAME=VALUE words are set in the environment (TZ, SOURCE_DATE_EPOCH); the other words are the
-# OPTIONS of the default command. When they hold `--codepage 932` (or 936, 949, 950), every file is
+# WORDS: NAME=VALUE words are set in the environment (TZ, SOURCE_DATE_EPOCH); `warns` marks an example whose
+# run gives warnings; the other words are the OPTIONS of the default command. When they hold `--codepage 932` (or 936, 949, 950), every file is
 # converted from UTF-8 into that code page before the run, and standard output and the files compared
 # afterwards are converted back; `encoding=932` asks for the same without passing the option. Everything runs
 # in the C.UTF-8 locale, so an example without --codepage runs in code page utf-8, unconverted.
 # In docs/ (and in files given by name) every fenced block belongs to an example, unless the line before it
 # is `<!-- no example -->`; the README's other blocks are commands and listings, and are not checked.
+# Every example runs twice, the second time with --strict added to every morvane-cli it starts, and must give
+# the same in both, so that no example gives a warning it does not show: one that does is marked `warns` and
+# runs once. An example without a Standard error block runs with -q, which leaves out the count of the
+# warnings that --warn would show.
 # Commands read an empty standard input (pipe into morvane-cli to give it one), and an example that runs
 # longer than DOCS_EXAMPLE_SECONDS (60) fails.
 # A problem is reported as FILE:LINE with the line of the example's marker, and fails the run.
@@ -47,7 +51,9 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin"
-ln -s "$cli" "$work/bin/morvane-cli"
+# morvane-cli as the examples' commands start it: with the options of the run under way before their own.
+printf '#!/usr/bin/env bash\nexec %q $(cat %q) "$@"\n' "$cli" "$work/options" >"$work/bin/morvane-cli"
+chmod +x "$work/bin/morvane-cli"
 unset MORVANE_CODEPAGE SOURCE_DATE_EPOCH TZ LANG LANGUAGE
 
 # How long one example may run.
@@ -56,8 +62,11 @@ examples=0
 failures=0
 doc=""
 
+# What a problem of the run under way is prefixed with ("under --strict: " for the second run).
+run_label=""
+
 problem() {
-  echo "$doc:$1: $2"
+  echo "$doc:$1: $run_label$2"
   failures=$((failures + 1))
 }
 
@@ -101,11 +110,11 @@ shape_text() {
 run_example() {
   local marker=$1 words=$2
   local line=$((marker + 2))
-  local dir="$work/example"
-  rm -rf "$dir" "$work/out" "$work/err" "$work/expected"
+  local dir="$work/files"
+  rm -rf "$dir" "$work/out" "$work/err" "$work/expected" "$work"/after.*
   mkdir "$dir"
   local -a env_words=() options=() after_paths=() after_lines=()
-  local encoding="" command="" has_command=0 has_header=0 has_main=0
+  local encoding="" command="" has_command=0 has_header=0 has_main=0 warns=0
   local expected_out="" has_out=0 out_line=0 expected_err="" err_line=0 expected_status=0 broken=0
   local prev_was_codepage=0 w
   for w in $words; do
@@ -115,6 +124,7 @@ run_example() {
     fi
     case $w in
     [A-Z_]*=*) env_words+=("$w") ;;
+    warns) warns=1 ;;
     encoding=*) encoding=${w#encoding=} ;;
     --codepage) options+=("$w") prev_was_codepage=1 ;;
     --codepage=*) options+=("$w") encoding=${w#--codepage=} ;;
@@ -212,17 +222,37 @@ run_example() {
   [ "$broken" = 1 ] && return
   examples=$((examples + 1))
 
+  local -a quiet=()
+  [ -z "$err_line" ] && quiet=(-q)
+  run_label=""
+  local before=$failures
+  execute_example "${quiet[@]}"
+  # The second run tells only what the first one does not.
+  if [ "$warns" = 0 ] && [ "$failures" = "$before" ]; then
+    run_label="under --strict: "
+    execute_example --strict "${quiet[@]}"
+    run_label=""
+  fi
+}
+
+# execute_example OPTIONS...: runs the example that run_example parsed in a fresh copy of its files, with
+# OPTIONS before the options of every morvane-cli it starts, and compares.
+execute_example() {
+  local run_dir="$work/example"
+  rm -rf "$run_dir" "$work/out" "$work/err" "$work/expected"
+  cp -a "$dir" "$run_dir"
+  printf '%s ' "$@" >"$work/options"
   # Standard input is empty, so that a command that reads it without a pipe cannot wait for a terminal, and
   # an example that does not end (a FIFO nobody writes, say) fails instead of stopping the suite.
   local status
   if [ "$has_command" = 1 ]; then
-    (cd "$dir" && timeout "$seconds" env "${env_words[@]}" PATH="$work/bin:$PATH" bash -c "$command") \
+    (cd "$run_dir" && timeout "$seconds" env "${env_words[@]}" PATH="$work/bin:$PATH" bash -c "$command") \
       </dev/null >"$work/out" 2>"$work/err"
     status=$?
   else
     local header=""
     [ "$has_header" = 1 ] && header=header.txt
-    (cd "$dir" && timeout "$seconds" env "${env_words[@]}" "$cli" "${options[@]}" "$header" main.txt) \
+    (cd "$run_dir" && timeout "$seconds" env "${env_words[@]}" "$cli" "$@" "${options[@]}" "$header" main.txt) \
       </dev/null >"$work/out" 2>"$work/err"
     status=$?
   fi
@@ -262,7 +292,7 @@ run_example() {
   fi
   local k
   for k in "${!after_paths[@]}"; do
-    local path=${after_paths[$k]} actual="$dir/${after_paths[$k]}"
+    local path=${after_paths[$k]} actual="$run_dir/${after_paths[$k]}"
     if [ ! -f "$actual" ]; then
       problem "$((marker + 1))" "'$path' does not exist afterwards"
       continue

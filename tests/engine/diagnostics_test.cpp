@@ -30,20 +30,35 @@ TEST_F(DiagnosticsTest, FailuresTellTheirReason) {
   } cases[] = {
       {"[self data=\"[self]\"][self]", {}, ExpansionFailure::kUnchangedPass, "self", 0},
       {"[x]\\[", {}, ExpansionFailure::kNone, "", 0},  // succeeds: the record is cleared
-      {"[a data=\"[b]\"][b data=\"[a]\"][a]", {}, ExpansionFailure::kTooManyPasses, "", 0},
+      // A runaway names the tag whose value keeps the passes going: the first in the last pass's text that
+      // is expanded again and holds a '['.
+      {"[a data=\"[b]\"][b data=\"[a]\"][a]", {}, ExpansionFailure::kTooManyPasses, "b", 0},
       {"[t data=\"[d data=\\\"1\\\"][t]\"][t]",
        {3, kMaxPassBytes, kMaxPassTags},
        ExpansionFailure::kTooManyPasses,
+       "t",
+       0},
+      {"[s data=\"again [s]\"][s]", {}, ExpansionFailure::kTooMuchText, "s", 0},
+      // Values that only multiply expressions, none of them written again: no tag to blame.
+      {"[e data=\"\"][x data=\"[e][e][e][e]\"][x][x][x][x]",
+       {kMaxPasses, kMaxPassBytes, 8},
+       ExpansionFailure::kTooManyExpressions,
        "",
        0},
       {"[grow data=\"[grow][grow]\"][grow]", {}, ExpansionFailure::kResultTooLarge, "grow", 12},
       {"[s data=\"x\"][s min=\"-1\"]", {}, ExpansionFailure::kFieldTooLarge, "s", 4294967295u},
       {"[s data=\"ab\"][s loop=\"600000\"]", {}, ExpansionFailure::kFieldTooLarge, "s", 1200000},
-      {"[x data=\"[x][x]\"][x]", {kMaxPasses, 64, kMaxPassTags}, ExpansionFailure::kTooMuchText, "", 0},
+      {"[x data=\"[x][x]\"][x]", {kMaxPasses, 64, kMaxPassTags}, ExpansionFailure::kTooMuchText, "x", 0},
       {"[x data=\"[x][x]\"][x]",
        {kMaxPasses, kMaxPassBytes, 8},
        ExpansionFailure::kTooManyExpressions,
-       "",
+       "x",
+       0},
+      // A literal value is never expanded again, whatever brackets it holds.
+      {"[a data=\"[b][a]\"][b data=\"[a]\" literal=\"yes\"][a]",
+       {kMaxPasses, 200, kMaxPassTags},
+       ExpansionFailure::kTooMuchText,
+       "a",
        0},
   };
   for (const auto& c : cases) {
@@ -129,7 +144,8 @@ TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
       {"[x data=\"v\"][x literal=\"yes\"]", {E::kLiteralIgnored, 23, 1, "x", "yes", "literal", 0}},
       {"[x readonly=\"yes\" literal=\"no\"]", {E::kLiteralIgnored, 26, 1, "x", "no", "literal", 0}},
       {"[x datafile=\"\\no-such-file.txt\" literal=\"yes\"]",
-       {E::kDatafileUnreadable, 12, 1, "x", "\\no-such-file.txt", "", 0}, 2},
+       {E::kDatafileUnreadable, 12, 1, "x", "\\no-such-file.txt", "", 0},
+       2},
       // on a read-only tag the refused value is told, and that covers its literal=
       {"[x data=\"v\" readonly=\"yes\"][x data=\"w\" literal=\"yes\"]",
        {E::kReadOnly, 35, 1, "x", "", "data", 0}},
@@ -153,7 +169,8 @@ TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
 TEST_F(NoticesTest, PlainTextsAndTheRemainsOfANoticedValueStaySilent) {
   const char* silent[] = {
       "[x data=\"v\" min=\"0\" max=\"10\" loop=\"2\" align=\"center\" padding=\"-\" readonly=\"no\"][x]",
-      "[x data=\"v\"][x min=\"4294967295\"]", "no tags at all, \\[ an escape",
+      "[x data=\"v\"][x min=\"4294967295\"]",
+      "no tags at all, \\[ an escape",
       "[x data=\"v\"][x min=\"3\" padding=\"\xB1\"]",  // a half-width katakana is one byte
       "[x literal=\"yes\" data=\"[v]\"][x][x data=\"v\" literal=\"NO\"]",
   };

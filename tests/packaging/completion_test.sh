@@ -57,6 +57,12 @@ cases=(
   "morvane-cli data/|data/notes.txt"
   "morvane-cli -- --|--odd-name.txt"
   "morvane-cli --tags -- h|header.txt"
+  "morvane-cli --warn=cu|cut"
+  "morvane-cli --warn=cut,unk|cut,unknown-keyword cut,unknown-tag"
+  "morvane-cli --no-warn=b|bom"
+  "morvane-cli --no-warn c|choice codepage cut"
+  "morvane-cli --warn h|header.txt"
+  "morvane-cli -q|-q"
 )
 for entry in "${cases[@]}"; do
   line=${entry%%|*}
@@ -75,6 +81,16 @@ offered=$(complete_line "morvane-cli --codepage " | tr ' ' '\n' | sort | tr '\n'
 [ "$offered" = "$known" ] || { echo "FAIL code pages offered '$offered', known '$known'"; failures=$((failures + 1)); }
 for name in $offered; do
   "$cli" --codepage "$name" "" "" >/dev/null 2>&1 || { echo "FAIL --codepage $name refused"; failures=$((failures + 1)); }
+done
+
+# The warning classes are exactly those the program knows, and it takes each.
+known=$(sed -n '/kClassNames\[\] = {/,/};/p' "$source_dir/tool/warnings.cpp" | grep -o '"[a-z-]*"' | tr -d '"' | sort |
+  tr '\n' ' ')
+offered=$(complete_line "morvane-cli --warn=" | tr ' ' '\n' | grep -vx all | sort | tr '\n' ' ')
+[ -n "$known" ] || { echo "FAIL no warning classes found in tool/warnings.cpp"; failures=$((failures + 1)); }
+[ "$offered" = "$known" ] || { echo "FAIL classes offered '$offered', known '$known'"; failures=$((failures + 1)); }
+for name in $offered all; do
+  "$cli" --warn="$name" "" "" >/dev/null 2>&1 || { echo "FAIL --warn=$name refused"; failures=$((failures + 1)); }
 done
 
 # Every option that --help names is offered.

@@ -109,7 +109,7 @@ TEST_F(MessagesTest, MisspeltKeywordsGetASuggestion) {
       {"paddin", "padding"}, {"x", ""},    {"mn", "min"},           {"readonyl", "readonly"}, {"colour", ""}};
   for (const auto& c : cases) {
     ExpansionNotice notice{
-        ExpansionEvent::kUnknownWord, "", "", 1, "t", c.word, 0, nullptr, nullptr, nullptr};
+        ExpansionEvent::kUnknownWord, "", "", 1, "t", c.word, 0, nullptr, nullptr, nullptr, 0, nullptr};
     const std::string text = NoticeText(notice, FileError::kNone, 0);
     const std::string tail = std::string("; did you mean '") + c.suggestion + "'?";
     const bool suggested =
@@ -134,7 +134,7 @@ TEST_F(MessagesTest, NumbersSayHowTheyRead) {
                {" 2", 2, "spaces before it"}};
   for (const auto& c : cases) {
     ExpansionNotice notice{
-        ExpansionEvent::kNumber, "", "", 1, "t", c.value, c.number, "min", nullptr, nullptr};
+        ExpansionEvent::kNumber, "", "", 1, "t", c.value, c.number, "min", nullptr, nullptr, 0, nullptr};
     EXPECT_EQ(NoticeText(notice, FileError::kNone, 0), std::string("min=\"") + c.value + "\" reads as " +
                                                            std::to_string(c.number) + " (" + c.reason + ")");
   }

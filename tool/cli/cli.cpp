@@ -175,7 +175,9 @@ int PrintTags(const UpdateResult& result) {
 char gNoMemoryText[256] = "";
 
 void PrepareNoMemoryText() {
-  std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", kNoMemory);
+  // Should the conversion below run out of memory itself, the message in the program's own encoding.
+  std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n",
+                MessagePattern(MessageId::kNoMemory));
   try {
     const std::string text =
         ProgramTextForTerminal(("morvane-cli: " + FormatMessage(MessageId::kNoMemory)).c_str());
@@ -287,6 +289,15 @@ struct FileNames {
 
 int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names);
 
+// The line that ends a run whose warnings were counted but not told, as the terminal shows it; empty when
+// there were none.
+std::string UntoldWarningsLine(size_t count) {
+  if (count == 0) return "";
+  const std::string text = count == 1 ? FormatMessage(MessageId::kWarningHidden)
+                                      : FormatMessage(MessageId::kWarningsHidden, {GroupedNumber(count)});
+  return ProgramTextForTerminal(("morvane-cli: " + text).c_str()) + "\n";
+}
+
 // Reads HEADER or MAIN once for every record of --rows. 0 after telling why it could not be read.
 int ReadTemplate(const std::string& path, RunFile file, const std::string& shown, std::string* text) {
   if (path.empty()) return 1;
@@ -325,6 +336,9 @@ int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
   job.pattern = options.output;
   job.warn = options.warn;
   job.strict = options.strict;
+  job.quiet = options.quiet;
+  job.classes = options.warnings;
+  job.warnUnusedFields = options.warnings.Has(WarningClass::kUnusedField);
   job.keepGoing = options.keepGoing;
   job.shardIndex = options.shardIndex;
   job.shardCount = options.shardCount;
@@ -382,14 +396,20 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   FindModuleDirectory();
   ResetBaseDirectory();
 
-  WarningCollector warnings([](const std::string& line) { PrintLine(line); });
+  // The warnings are counted on every run; --warn tells them.
+  const bool show = options.warn;
+  WarningCollector warnings(
+      [show](const std::string& line) {
+        if (show) PrintLine(line);
+      },
+      options.warnings);
   RunOptions run;
   run.definitions = options.definitions;
   run.readFile = ReadNamedStream;
-  if (options.warn) {
+  if (options.warnings.Any()) {
     warnings.SetGivenTags(GivenNames(options));
     if (options.hasValue) warnings.CountReference(options.valueName);
-    run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text); };
+    run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text, file); };
     run.endExpansion = [&](RunFile) { warnings.End(); };
   }
   const ReportError report = [&names](const ToolMessage& message) {
@@ -398,15 +418,25 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   std::unique_ptr<DependencyList> dependencies;
   if (options.hasDeps) dependencies = std::make_unique<DependencyList>();
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
-  if (!result.completed) return kExitNotCompleted;
+  if (!result.completed) {
+    if (!show && !options.quiet) std::fputs(UntoldWarningsLine(warnings.Count()).c_str(), stderr);
+    return kExitNotCompleted;
+  }
   // A -D that nothing refers to is most likely misspelt, in it or in the template.
-  if (options.warn) {
+  if (options.warnings.Has(WarningClass::kUnusedDefine)) {
     for (const std::string& name : warnings.UnreferencedGivenTags()) {
       warnings.TellLine("morvane-cli: " + FormatMessage(MessageId::kDefineNeverReferenced,
-                                                        {CodePageTextForMessage(name.c_str())}));
+                                                        {CodePageTextForMessage(name.c_str())}),
+                        WarningClass::kUnusedDefine);
     }
   }
   if (options.strict && warnings.Count() > 0) return kExitWarnings;
+  // Made now, so that telling it needs no memory once a file has been written.
+  const std::string untold = show || options.quiet ? "" : UntoldWarningsLine(warnings.Count());
+  const auto tellUntold = [&untold](int status) {
+    if (!untold.empty()) std::fputs(untold.c_str(), stderr);
+    return status;
+  };
   CommandState state;
   state.lastRunCompleted = result.completed;
   state.lastRunReadFailed = result.readFailed;
@@ -439,23 +469,21 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
     PrintMessage(RunMessageText(message, ArgumentForMessage(given.deps.c_str())));
     cannotWrite = true;
   }
-  if (cannotWrite) return kExitCannotWrite;
-  if (noSuchTag) return kExitNoSuchTag;
-  return result.readFailed ? kExitReadFailed : kExitOk;
+  if (cannotWrite) return tellUntold(kExitCannotWrite);
+  if (noSuchTag) return tellUntold(kExitNoSuchTag);
+  return tellUntold(result.readFailed ? kExitReadFailed : kExitOk);
 }
 
 int Main(int argc, char** argv) {
   CliOptions options;
   std::string error;
   if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
-  if (options.help) {
-    const std::string usage = ProgramTextForTerminal(kCliUsage);
-    std::fputs(usage.c_str(), stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
-  }
-  if (options.version) {
-    std::fputs(kCliVersion, stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
+  if (options.help || options.version) {
+    const std::string text =
+        options.help ? ProgramTextForTerminal(CliUsage(DocumentsFolder()).c_str()) : std::string(kCliVersion);
+    if (PrintBytes(text.data(), text.size()) && std::fflush(stdout) == 0) return kExitOk;
+    PrintMessage(FormatMessage(MessageId::kCannotWriteStandardOutput));
+    return kExitCannotWrite;
   }
   return Run(options);
 }

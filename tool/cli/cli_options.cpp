@@ -38,10 +38,16 @@ const char kCliUsage[] =
     "                      instead of the result; a name that is no tag prints nothing and exits with 3\n"
     "      --codepage CP   use code page CP (the names that MORVANE_CODEPAGE accepts) instead of the\n"
     "                      environment's\n"
-    "      --warn          tell on standard error, as FILE:LINE:COLUMN: warning: TEXT, each expression the\n"
-    "                      language drops, ignores or only partly applies (a missing tag, a misspelt\n"
-    "                      keyword, an unquoted value, a number that reads otherwise, ...)\n"
+    "      --warn[=CLASS,...]\n"
+    "                      tell on standard error, as FILE:LINE:COLUMN: warning: TEXT [CLASS], each\n"
+    "                      expression the language drops, ignores or only partly applies (a missing tag,\n"
+    "                      a misspelt keyword, an unquoted value, a number that reads otherwise, ...);\n"
+    "                      with =CLASS,... also those classes that are off by default (cut, unused-field),\n"
+    "                      or =all for every class\n"
+    "      --no-warn=CLASS,...\n"
+    "                      neither tell nor count warnings of these classes (=all: none at all)\n"
     "      --strict        --warn, and any warning fails the run with status 4: nothing printed or written\n"
+    "  -q, --quiet         without --warn, leave out the line that counts the warnings\n"
     "      --watch         run, then run again each time a file the run read changes (HEADER, MAIN, every\n"
     "                      datafile, also one that does not exist yet), printing or writing as each run\n"
     "                      does and telling its status on standard error; Ctrl+C ends it with status 0\n"
@@ -55,16 +61,27 @@ const char kCliUsage[] =
     "  morvane-cli -D date=2026-12-09 -o report.txt --deps report.d header.txt report.tmpl\n"
     "  morvane-cli --strict header.txt main.txt      # fails (4) on any warning\n"
     "  morvane-cli --watch -o report.txt header.txt main.txt   # writes report.txt again on every save\n"
-    "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md;\n"
-    "man morvane-cli and man 5 morvane once installed.\n"
+    "The template language, every rule with an example: {docs}/language.md\n"
+    "Worked tasks: {docs}/recipes.md; man morvane-cli and man 5 morvane once installed.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
     "Standard error: each message of the run as it is raised, \"morvane-cli: \" and the message, in "
     "English,\n"
-    "or in Japanese when LC_ALL, LC_MESSAGES or LANG begins with \"ja\"; then the warnings of --warn.\n"
+    "or in Japanese when LC_ALL, LC_MESSAGES or LANG begins with \"ja\"; then the warnings of --warn, or\n"
+    "without it one line that counts them: \"morvane-cli: 3 warnings (--warn shows them)\".\n"
     "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes\n"
     "nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value named no tag;\n"
     "4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH included; 74 the output file,\n"
     "the dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
+
+std::string CliUsage(const std::string& documentsFolder) {
+  std::string usage = kCliUsage;
+  const std::string placeholder = "{docs}";
+  for (size_t at = usage.find(placeholder); at != std::string::npos; at = usage.find(placeholder, at)) {
+    usage.replace(at, placeholder.size(), documentsFolder);
+    at += documentsFolder.size();
+  }
+  return usage;
+}
 
 namespace {
 
@@ -85,33 +102,43 @@ enum class LongOption {
   kRowsFormat,
   kJobs,
   kShard,
-  kKeepGoing
+  kKeepGoing,
+  kNoWarn,
+  kQuiet
+};
+
+enum class Argument : uint8_t {
+  kNone,
+  kRequired,
+  kAttached,  // optional, and only after '=': "--warn FILE" leaves FILE an operand
 };
 
 struct LongOptionName {
   const char* name;
   LongOption option;
-  bool takesArgument;
+  Argument argument;
 };
 
 constexpr LongOptionName kLongOptions[] = {
-    {"output", LongOption::kOutput, true},
-    {"define", LongOption::kDefine, true},
-    {"deps", LongOption::kDeps, true},
-    {"deps-target", LongOption::kDepsTarget, true},
-    {"tags", LongOption::kTags, false},
-    {"value", LongOption::kValue, true},
-    {"codepage", LongOption::kCodePage, true},
-    {"warn", LongOption::kWarn, false},
-    {"strict", LongOption::kStrict, false},
-    {"watch", LongOption::kWatch, false},
-    {"help", LongOption::kHelp, false},
-    {"version", LongOption::kVersion, false},
-    {"rows", LongOption::kRows, true},
-    {"rows-format", LongOption::kRowsFormat, true},
-    {"jobs", LongOption::kJobs, true},
-    {"shard", LongOption::kShard, true},
-    {"keep-going", LongOption::kKeepGoing, false},
+    {"output", LongOption::kOutput, Argument::kRequired},
+    {"define", LongOption::kDefine, Argument::kRequired},
+    {"deps", LongOption::kDeps, Argument::kRequired},
+    {"deps-target", LongOption::kDepsTarget, Argument::kRequired},
+    {"tags", LongOption::kTags, Argument::kNone},
+    {"value", LongOption::kValue, Argument::kRequired},
+    {"codepage", LongOption::kCodePage, Argument::kRequired},
+    {"warn", LongOption::kWarn, Argument::kAttached},
+    {"strict", LongOption::kStrict, Argument::kNone},
+    {"watch", LongOption::kWatch, Argument::kNone},
+    {"help", LongOption::kHelp, Argument::kNone},
+    {"version", LongOption::kVersion, Argument::kNone},
+    {"rows", LongOption::kRows, Argument::kRequired},
+    {"rows-format", LongOption::kRowsFormat, Argument::kRequired},
+    {"jobs", LongOption::kJobs, Argument::kRequired},
+    {"shard", LongOption::kShard, Argument::kRequired},
+    {"keep-going", LongOption::kKeepGoing, Argument::kNone},
+    {"no-warn", LongOption::kNoWarn, Argument::kRequired},
+    {"quiet", LongOption::kQuiet, Argument::kNone},
 };
 
 // A decimal number of at most 18 digits, nothing else. 0 when the text is none.
@@ -164,6 +191,16 @@ int AddDefinition(const char* argument, CliOptions* options, std::string* error)
   return 1;
 }
 
+// --warn=LIST and --no-warn=LIST: the classes switched on or off, in the order given.
+int SwitchWarnings(const char* list, bool on, CliOptions* options, std::string* error) {
+  std::string unknown;
+  if (!options->warnings.Apply(list, on, &unknown)) {
+    *error = FormatMessage(MessageId::kUnknownWarningClass, {unknown, WarningClassNames()});
+    return 0;
+  }
+  return 1;
+}
+
 int Apply(LongOption option, const char* argument, CliOptions* options, std::string* error) {
   switch (option) {
     case LongOption::kOutput:
@@ -193,6 +230,12 @@ int Apply(LongOption option, const char* argument, CliOptions* options, std::str
       break;
     case LongOption::kWarn:
       options->warn = true;
+      if (argument != nullptr) return SwitchWarnings(argument, true, options, error);
+      break;
+    case LongOption::kNoWarn:
+      return SwitchWarnings(argument, false, options, error);
+    case LongOption::kQuiet:
+      options->quiet = true;
       break;
     case LongOption::kStrict:
       options->warn = true;
@@ -265,7 +308,9 @@ int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* er
   if (found == nullptr) return 0;
   const std::string optionName = "--" + std::string(found->name);
   const char* argument = nullptr;
-  if (found->takesArgument) {
+  if (found->argument == Argument::kAttached) {
+    if (equals != nullptr) argument = equals + 1;
+  } else if (found->argument == Argument::kRequired) {
     if (equals != nullptr) {
       argument = equals + 1;
     } else if (cursor.HasNext()) {
@@ -281,11 +326,16 @@ int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* er
   return Apply(found->option, argument, options, error);
 }
 
-// Short options, which may share one argument: -h, and -o, -D or -j with its argument attached or following.
+// Short options, which may share one argument: -h, -q, and -o, -D or -j with its argument attached or
+// following.
 int ParseShortOptions(ArgumentCursor& cursor, CliOptions* options, std::string* error) {
   for (const char* p = cursor.argv[cursor.index] + 1; *p != '\0'; ++p) {
     if (*p == 'h') {
       options->help = true;
+      continue;
+    }
+    if (*p == 'q') {
+      options->quiet = true;
       continue;
     }
     if (*p != 'o' && *p != 'D' && *p != 'j') {

@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "tool/warnings.h"
+
 namespace morvane {
 
 inline constexpr int kExitOk = 0;            // completed without a message
@@ -26,8 +28,10 @@ struct CliOptions {
   std::string valueName;
   bool hasCodePage = false;
   std::string codePage;
-  bool warn = false;                                             // --warn, also set by --strict
+  bool warn = false;                                             // --warn: tell them, also set by --strict
   bool strict = false;                                           // --strict
+  bool quiet = false;                                            // -q: no count of untold warnings
+  WarningClasses warnings = WarningClasses::Defaults();          // --warn=, --no-warn=, in order
   bool watch = false;                                            // --watch
   std::vector<std::pair<std::string, std::string>> definitions;  // -D NAME=VALUE, in order
   bool hasDeps = false;
@@ -62,8 +66,10 @@ inline bool IsStandardStream(const std::string& path) {
 // abbreviated where that names one option alone.
 int ParseCliArguments(int argc, const char* const* argv, CliOptions* options, std::string* error);
 
-// The text of --help.
+// The text of --help, with {docs} standing for the folder of the user's documents.
 extern const char kCliUsage[];
+// The text of --help with that folder filled in.
+std::string CliUsage(const std::string& documentsFolder);
 extern const char kCliVersion[];
 
 }  // namespace morvane

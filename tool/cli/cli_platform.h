@@ -26,6 +26,11 @@ std::string ProgramTextForTerminal(const char* text);
 // ProgramTextForTerminal shows it as typed.
 std::string ArgumentForMessage(const char* argument);
 
+// The folder of the user's documents as --help names it: the one an install put beside the program (from
+// .../bin, .../share/doc/morvane), when it holds language.md; else "docs", their folder in the source tree
+// and in the Windows zip.
+std::string DocumentsFolder();
+
 // One of the program's own texts in the active code page, to stand among the tag names it lists.
 std::string ProgramTextForCodePage(const char* text);
 

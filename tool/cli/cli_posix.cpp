@@ -2,8 +2,10 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <climits>
 #include <csignal>
 #include <cstdlib>
+#include <string>
 
 #include "files/text_files.h"
 #include "text/locale_charset_posix.h"
@@ -67,6 +69,22 @@ std::string ProgramTextForTerminal(const char* text) {
   std::string converted;
   if (IsUtf8Charset(LocaleCharset()) || !ConvertText("UTF-8", LocaleCharset(), text, &converted)) return text;
   return converted;
+}
+
+std::string DocumentsFolder() {
+  char program[4096];
+  const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+  if (length > 0) {
+    program[length] = '\0';
+    std::string folder(program);
+    folder = folder.substr(0, folder.rfind('/') + 1) + MORVANE_DOCUMENTS_FROM_PROGRAM;
+    char resolved[PATH_MAX];
+    if (realpath(folder.c_str(), resolved) != nullptr &&
+        access((std::string(resolved) + "/language.md").c_str(), R_OK) == 0) {
+      return resolved;
+    }
+  }
+  return "docs";
 }
 
 std::string ProgramTextForCodePage(const char* text) {

@@ -160,11 +160,16 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     return 1;
   };
   const std::vector<std::string> given = GivenNames(job, record);
-  WarningCollector warnings([&outcome](const std::string& line) { outcome.lines.push_back({true, line}); });
-  if (job.warn) {
+  WarningCollector warnings(
+      [&outcome](const std::string& line) {
+        outcome.lines.push_back({true, line});
+      },
+      job.classes);
+  const bool listen = job.classes.Any();
+  if (listen) {
     warnings.SetGivenTags(given);
     run.beginExpansion = [&](RunFile file, const char* text) {
-      warnings.Begin(file == RunFile::kHeader ? job.headerShown : job.mainShown, text);
+      warnings.Begin(file == RunFile::kHeader ? job.headerShown : job.mainShown, text, file);
     };
     run.endExpansion = [&](RunFile) { warnings.End(); };
   }
@@ -173,7 +178,7 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     outcome.lines.push_back({false, RunMessageText(message, name)});
   };
   const UpdateResult result = UpdateRun(job.header.c_str(), job.main.c_str(), report, run);
-  if (job.warn) {
+  if (listen) {
     std::vector<std::string> unreferenced = warnings.UnreferencedGivenTags();
     const std::set<std::string> unused(unreferenced.begin(), unreferenced.end());
     for (const std::string& name : given) {
@@ -197,7 +202,7 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
 
   std::string path;
   const size_t before = warnings.Count();
-  if (!PatternPath(job, job.warn ? &warnings : nullptr, &outcome, &path)) {
+  if (!PatternPath(job, listen ? &warnings : nullptr, &outcome, &path)) {
     outcome.status = kExitReadFailed;
     return outcome;
   }
@@ -245,7 +250,7 @@ void RowsMerger::Take(RecordOutcome outcome) {
   for (const RecordLine& line : outcome.lines) {
     if (line.warning) {
       // A template's warning arises in every record alike: once is enough, with the first record's line.
-      if (toldWarnings_.insert(line.text).second) Tell(at + line.text);
+      if (toldWarnings_.insert(line.text).second) TellWarning(at + line.text);
     } else if (line.text.rfind(job_.dataShown + ":", 0) == 0) {
       Tell("morvane-cli: " + line.text);
     } else {
@@ -269,6 +274,14 @@ void RowsMerger::Take(RecordOutcome outcome) {
   if (outcome.status != kExitOk) {
     ++failed_;
     Fail(outcome.status);
+  }
+}
+
+void RowsMerger::TellWarning(const std::string& line) {
+  if (job_.warn) {
+    Tell(line);
+  } else {
+    ++untoldWarnings_;
   }
 }
 
@@ -339,19 +352,36 @@ void RowsMerger::DiscardAll() {
 }
 
 int RowsMerger::Finish() {
+  const int status = FinishRecords();
+  // Without --warn the run ends with how many warnings it had.
+  if (untoldWarnings_ > 0 && !job_.quiet) {
+    Tell("morvane-cli: " + (untoldWarnings_ == 1 ? FormatMessage(MessageId::kWarningHidden)
+                                                 : FormatMessage(MessageId::kWarningsHidden,
+                                                                 {GroupedNumber(untoldWarnings_)})));
+  }
+  return status;
+}
+
+int RowsMerger::FinishRecords() {
   bool warned = false;
-  if (job_.warn && !stopped_) {
+  if (!stopped_) {
     std::set<std::string> told;
     for (size_t i = 0; i < job_.definitions.size(); ++i) {
       const std::string& name = job_.definitions[i].first;
-      if (referenced_.count(name) != 0 || !told.insert(name).second) continue;
-      Tell("morvane-cli: " + FormatMessage(MessageId::kDefineNeverReferenced, {job_.definitionsShown[i]}));
+      if (!job_.classes.Has(WarningClass::kUnusedDefine) || referenced_.count(name) != 0 ||
+          !told.insert(name).second)
+        continue;
+      TellWarning(
+          "morvane-cli: " + FormatMessage(MessageId::kDefineNeverReferenced, {job_.definitionsShown[i]}) +
+          " [" + WarningClassName(WarningClass::kUnusedDefine) + "]");
       warned = true;
     }
     for (const std::string& name : fieldNames_) {
       if (!job_.warnUnusedFields || referenced_.count(name) != 0) continue;
-      Tell("morvane-cli: " + FormatMessage(MessageId::kFieldNeverReferenced,
-                                           {CodePageTextForMessage(name.c_str()), job_.dataShown}));
+      TellWarning("morvane-cli: " +
+                  FormatMessage(MessageId::kFieldNeverReferenced,
+                                {CodePageTextForMessage(name.c_str()), job_.dataShown}) +
+                  " [" + WarningClassName(WarningClass::kUnusedField) + "]");
       warned = true;
     }
   }

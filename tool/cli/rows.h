@@ -13,6 +13,7 @@
 #include "engine/builtins.h"
 #include "files/text_files.h"
 #include "tool/records.h"
+#include "tool/warnings.h"
 
 namespace morvane {
 
@@ -33,8 +34,10 @@ struct RowsJob {
   std::vector<std::string> definitionsShown;                     // their names as typed
   bool hasPattern = false;  // -o PATTERN: a file per record, else the documents go to standard output
   std::string pattern;      // in the code page
-  bool warn = false;
+  bool warn = false;        // the warnings are told; without, counted in one line at the end (unless quiet)
   bool strict = false;
+  bool quiet = false;
+  WarningClasses classes = WarningClasses::Defaults();
   bool warnUnusedFields = false;  // a field that no record's run refers to is a warning
   bool keepGoing = false;
   uint64_t shardIndex = 0;
@@ -95,12 +98,16 @@ class RowsMerger {
 
  private:
   void Fail(int status);
+  int FinishRecords();
   void Tell(const std::string& line) { lines_(line); }
+  // A warning is told with --warn, else counted for the line that ends the run.
+  void TellWarning(const std::string& line);
 
   const RowsJob& job_;
   LineSink lines_;
   DocumentSink documents_;
   std::set<std::string> toldWarnings_;
+  uint64_t untoldWarnings_ = 0;
   std::unordered_map<std::string, uint64_t> outputs_;  // outputKey -> line of the record that named it
   struct Staged {
     StagedFile file;

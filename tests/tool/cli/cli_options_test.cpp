@@ -83,7 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"h", "m", "-D"}, "'-D' needs"},
         RejectedCase{{"--deps", "d", "h", "m"}, "needs a target"},
         RejectedCase{{"--deps", "d", "-o", "-", "h", "m"}, "needs a target"},
-        RejectedCase{{"-", "-"}, "standard input"}, RejectedCase{{"--warn=1", "h", "m"}, "no argument"},
+        RejectedCase{{"-", "-"}, "standard input"},
+        RejectedCase{{"--warn=1", "h", "m"}, "unknown warning class '1'"},
         RejectedCase{{"--tagsx", "h", "m"}, "'--tagsx'"}, RejectedCase{{"-x", "h", "m"}, "'-x'"},
         RejectedCase{{"h", "m", "-o"}, "'-o' needs"}, RejectedCase{{"h", "m", "--value"}, "needs"},
         RejectedCase{{"h", "m", "--codepage"}, "needs"}, RejectedCase{{"--tags=x", "h", "m"}, "no argument"},
@@ -92,7 +93,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--output=", "h", "m"}, "-o needs a file name"},
         RejectedCase{{"--deps=", "-o", "x", "h", "m"}, "--deps needs a file name"},
         RejectedCase{{"--wa", "h", "m"}, "--warn, --watch"},
-        RejectedCase{{"--watch=1", "h", "m"}, "no argument"}));
+        RejectedCase{{"--watch=1", "h", "m"}, "no argument"},
+        RejectedCase{{"--warn=cut,bogus", "h", "m"}, "unknown warning class 'bogus': all, unknown-tag,"},
+        RejectedCase{{"--warn=", "h", "m"}, "unknown warning class ''"},
+        RejectedCase{{"--no-warn=cut,", "h", "m"}, "unknown warning class ''"},
+        RejectedCase{{"h", "m", "--no-warn"}, "'--no-warn' needs"},
+        RejectedCase{{"--quiet=yes", "h", "m"}, "no argument"}));
 
 TEST(CliArguments, HelpAndVersionNeedNoOperands) {
   CliOptions options;
@@ -160,6 +166,55 @@ TEST(CliArguments, WatchAndItsAbbreviations) {
     ASSERT_EQ(Parse(c.args, &options, &error), 1) << error;
     EXPECT_EQ(options.watch, c.watch) << c.args[0];
     EXPECT_EQ(options.warn, c.warn) << c.args[0];
+  }
+}
+
+// --warn and --strict tell the warnings; the classes start as the default set and each --warn= and
+// --no-warn= switches its list, in order; "--warn FILE" keeps FILE an operand.
+TEST(CliArguments, WarningClassesAndQuiet) {
+  using C = WarningClass;
+  const struct {
+    std::vector<const char*> args;
+    bool warn, quiet;
+    std::vector<C> on, off;  // classes checked to be on, and off
+    const char* header;
+  } cases[] = {
+      {{"h", "m"},
+       false,
+       false,
+       {C::kUnknownTag, C::kCodePage, C::kUnusedDefine},
+       {C::kCut, C::kUnusedField},
+       "h"},
+      {{"--warn", "h", "m"}, true, false, {C::kUnknownTag}, {C::kCut}, "h"},
+      {{"--warn=cut", "h", "m"}, true, false, {C::kCut, C::kUnknownTag}, {C::kUnusedField}, "h"},
+      {{"--warn=all", "h", "m"}, true, false, {C::kCut, C::kUnusedField, C::kByteOrderMark}, {}, "h"},
+      {{"--warn=all", "--no-warn=cut,bom", "h", "m"},
+       true,
+       false,
+       {C::kUnusedField},
+       {C::kCut, C::kByteOrderMark},
+       "h"},
+      {{"--no-warn=all", "--warn=number", "h", "m"},
+       true,
+       false,
+       {C::kNumber},
+       {C::kUnknownTag, C::kCut},
+       "h"},
+      {{"--no-warn", "unknown-tag", "h", "m"}, false, false, {C::kNumber}, {C::kUnknownTag}, "h"},
+      {{"--no-warn=cut", "--warn=cut", "h", "m"}, true, false, {C::kCut}, {}, "h"},
+      {{"-q", "h", "m"}, false, true, {C::kUnknownTag}, {C::kCut}, "h"},
+      {{"--qu", "--strict", "h", "m"}, true, true, {C::kUnknownTag}, {}, "h"},
+      {{"--warn", "--", "-q", "m"}, true, false, {}, {}, "-q"},
+  };
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    ASSERT_EQ(Parse(c.args, &options, &error), 1) << error;
+    EXPECT_EQ(options.warn, c.warn) << c.args[0];
+    EXPECT_EQ(options.quiet, c.quiet) << c.args[0];
+    EXPECT_EQ(options.headerPath, c.header) << c.args[0];
+    for (C on : c.on) EXPECT_TRUE(options.warnings.Has(on)) << c.args[0] << " " << WarningClassName(on);
+    for (C off : c.off) EXPECT_FALSE(options.warnings.Has(off)) << c.args[0] << " " << WarningClassName(off);
   }
 }
 

@@ -116,18 +116,18 @@ class DesktopWindowTest : public QObject {
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("listed");  // MAIN stands for the main box's text
-    QTest::newRow("English") << false << Text("警告 3 件")
-                             << QStringList(
-                                    {"MAIN:1:1: warning: no tag 'x': the expression is dropped",
-                                     "MAIN:1:4: warning: 'dta' is no keyword: ignored, and its value is "
-                                     "read as words; did you mean 'data'?",
-                                     "MAIN:1:13: warning: no tag 'x': the expression is dropped"});
-    QTest::newRow("Japanese") << true << Text("警告 3 件")
-                              << QStringList(
-                                     {Text("MAIN:1:1: 警告: タグ 'x' がありません。式は消えます"),
-                                      Text("MAIN:1:4: 警告: 'dta' はキーワードではありません。無視され、"
-                                           "その値は単語として読まれます。'data' のことですか"),
-                                      Text("MAIN:1:13: 警告: タグ 'x' がありません。式は消えます")});
+    QTest::newRow("English")
+        << false << Text("警告 3 件")
+        << QStringList({"MAIN:1:1: warning: no tag 'x': the expression is dropped [unknown-tag]",
+                        "MAIN:1:4: warning: 'dta' is no keyword: ignored, and its value is "
+                        "read as words; did you mean 'data'? [unknown-keyword]",
+                        "MAIN:1:13: warning: no tag 'x': the expression is dropped [unknown-tag]"});
+    QTest::newRow("Japanese")
+        << true << Text("警告 3 件")
+        << QStringList({Text("MAIN:1:1: 警告: タグ 'x' がありません。式は消えます [unknown-tag]"),
+                        Text("MAIN:1:4: 警告: 'dta' はキーワードではありません。無視され、"
+                             "その値は単語として読まれます。'data' のことですか [unknown-keyword]"),
+                        Text("MAIN:1:13: 警告: タグ 'x' がありません。式は消えます [unknown-tag]")});
   }
   void warningsLineAndList() {
     QFETCH(bool, japanese);
@@ -179,10 +179,11 @@ class DesktopWindowTest : public QObject {
     QTest::newRow("a folder as main") << false << ""
                                       << "folder" << Text("メインファイルの読み込みに失敗しました。")
                                       << "DIR/folder: cannot read: is a folder";
-    QTest::newRow("an overflow") << false << ""
-                                 << "big.txt" << Text("メモリ不足またはオーバーフローが発生しました。")
-                                 << "DIR/big.txt: cannot expand: tag 'a' would write 2,000,000 bytes, more than the 1,048,575 a "
-                                    "result holds (see its loop and min)";
+    QTest::newRow("an overflow")
+        << false << ""
+        << "big.txt" << Text("メモリ不足またはオーバーフローが発生しました。")
+        << "DIR/big.txt: cannot expand: tag 'a' would write 2,000,000 bytes, more than the 1,048,575 a "
+           "result holds (see its loop and min)";
     QTest::newRow("in Japanese") << true << "missing.txt"
                                  << "" << Text("ヘッダーファイルの読み込みに失敗しました。")
                                  << Text("DIR/missing.txt: ファイルがありません");
