@@ -15,4 +15,8 @@ Language PreferredMessageLanguage();
 // A text in the active code page (a tag name, a word of a template) inside one of the program's texts.
 std::string CodePageTextForMessage(const char* text);
 
+// A path as ResolvePath forms it (in the active code page), inside one of the program's texts as the system
+// names the file: on POSIX with '/' between its folders.
+std::string PathForMessage(const char* formed);
+
 }  // namespace morvane

@@ -26,4 +26,13 @@ std::string CodePageTextForMessage(const char* text) {
   return converted;
 }
 
+std::string PathForMessage(const char* formed) {
+  std::string slashed = formed;
+  // By characters, so that a second byte 0x5C (the 表 of code page 932) stays what it is.
+  for (size_t i = 0; i < slashed.size(); i += static_cast<size_t>(CharLength(slashed.c_str() + i))) {
+    if (slashed[i] == '\\') slashed[i] = '/';
+  }
+  return CodePageTextForMessage(slashed.c_str());
+}
+
 }  // namespace morvane

@@ -29,4 +29,8 @@ std::string CodePageTextForMessage(const char* text) {
   return bytes.data();
 }
 
+std::string PathForMessage(const char* formed) {
+  return CodePageTextForMessage(formed);
+}
+
 }  // namespace morvane

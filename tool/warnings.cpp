@@ -420,7 +420,7 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
       return;
     }
     const std::string tagName = notice.tag->name;
-    CheckFile(CodePageTextForMessage(formed), notice.tag->data, notice.tag->length, &tagName, pending);
+    CheckFile(PathForMessage(formed), notice.tag->data, notice.tag->length, &tagName, pending);
     return;
   }
   // Names and words are in the active code page; the messages in the program's encoding.

@@ -194,6 +194,68 @@ TEST_F(NoticesTest, PlainTextsAndTheRemainsOfANoticedValueStaySilent) {
   EXPECT_EQ(heard[1].event, ExpansionEvent::kMissingTag);
 }
 
+// A value that max cuts is told with the width and the value's length, at the max= value; a quoted value
+// that took in a ']' or a line break and is closed right before more of a word is told at its opening quote.
+TEST_F(NoticesTest, CutsAndQuotesThatRunOn) {
+  using E = ExpansionEvent;
+  const struct {
+    int codePage;
+    std::string text;
+    std::vector<E> events;  // every notice, in order
+    size_t at;              // of the first
+    uint32_t number;        // cut: the width
+    uint32_t length;        // cut: the value's length
+    size_t until;           // run-on: the quote that closed the value
+  } cases[] = {
+      {kCodePage932, "[a data=\"12345678901\"][a max=\"10\" align=\"right\"]", {E::kCut}, 29, 10, 11, 0},
+      {kCodePage932, "[a data=\"abc\"][a max=\"0\"]", {E::kCut}, 21, 0, 3, 0},
+      {kCodePage932, "[a data=\"abc\"][a max=\"3\"][a max=\"9\" min=\"5\"]", {}, 0, 0, 0, 0},
+      {kCodePage932, "[a data=\"abc\"][a min=\"5\" max=\"2\"][a max=\"1\" loop=\"0\"]", {}, 0, 0, 0, 0},
+      {kCodePage932, "[a data=\"\x95\x5c\x8e\xa6\"][a max=\"3\"]", {E::kCut}, 22, 3, 4, 0},
+      {kCodePageUtf8, U8(u8"[a data=\"日本語\"][a max=\"4\"]"), {E::kCut}, 27, 4, 6, 0},
+      {kCodePageUtf8, U8(u8"[a data=\"日本\"][a max=\"4\"]"), {}, 0, 0, 0, 0},
+      {kCodePage932, "[x data=\"a b] [y data=\"c\"]", {E::kQuoteRunsOn}, 8, 0, 0, 22},
+      {kCodePage932, "[x data=\"a\n[y data=\"c\" min=\"08\"]", {E::kQuoteRunsOn, E::kNumber}, 8, 0, 0, 19},
+      // Closed before a space, a ']' or a line break: a value that holds them, as it may.
+      {kCodePage932, "[x data=\"a] b\" y=\"z\"]", {E::kUnknownWord}, 15, 0, 0, 0},
+      {kCodePage932, "[x data=\"one\ntwo\"]", {}, 0, 0, 0, 0},
+      // A second byte 0x5D is no ']'.
+      {kCodePage932, "[x data=\"\x83\x5d\"min=\"1\"]", {}, 0, 0, 0, 0},
+  };
+  for (const auto& c : cases) {
+    UseCodePage(c.codePage);
+    gTagTable.ClearAll();
+    std::vector<ExpansionNotice> heard;  // the name as read is the expression's own, copied in `names`
+    std::vector<std::string> names;
+    std::vector<char> source(c.text.begin(), c.text.end());
+    source.push_back('\0');
+    struct Listener {
+      std::vector<ExpansionNotice>* heard;
+      std::vector<std::string>* names;
+      static void Hear(void* self, const ExpansionNotice& notice) {
+        static_cast<Listener*>(self)->heard->push_back(notice);
+        static_cast<Listener*>(self)->names->push_back(notice.name);
+      }
+    } listener{&heard, &names};
+    SetExpansionObserver(ExpansionObserver{&Listener::Hear, &listener});
+    ExpandText(nullptr, source.data(), kTextBufferSize);
+    SetExpansionObserver(ExpansionObserver{});
+    std::vector<E> events;
+    for (const ExpansionNotice& notice : heard) events.push_back(notice.event);
+    EXPECT_EQ(events, c.events) << c.text;
+    if (heard.empty() || events != c.events) continue;
+    EXPECT_EQ(static_cast<size_t>(heard[0].at - source.data()), c.at) << c.text;
+    if (c.events[0] == E::kCut) {
+      EXPECT_EQ(heard[0].number, c.number) << c.text;
+      EXPECT_EQ(heard[0].length, c.length) << c.text;
+      EXPECT_EQ(names[0], "a") << c.text;
+    }
+    if (c.events[0] == E::kQuoteRunsOn) {
+      EXPECT_EQ(static_cast<size_t>(heard[0].until - source.data()), c.until) << c.text;
+    }
+  }
+}
+
 TEST_F(NoticesTest, LaterPassesAreNumbered) {
   const std::vector<Heard> heard = Listen("[v data=\"[gone]\"][v]");
   ASSERT_EQ(heard.size(), 1u);

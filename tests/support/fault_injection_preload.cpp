@@ -1,5 +1,6 @@
 // Preloaded into a program under test (LD_PRELOAD) to inject the faults of a machine under pressure:
 //   MORVANE_FAIL_ALLOCATION=N     the Nth malloc/calloc/realloc of the process fails once with ENOMEM
+//   MORVANE_FAIL_ALLOCATIONS_FROM=N   the Nth and every later allocation fails: memory that has run out
 //   MORVANE_COUNT_ALLOCATIONS=F   the number of allocations made is written to file F at exit
 //   MORVANE_SLOW_FILE_WRITES=MS   each write() to a regular file waits MS milliseconds first
 //   MORVANE_NO_UNNAMED_FILES=1    open() with O_TMPFILE fails with EOPNOTSUPP, as on a file system without
@@ -25,7 +26,8 @@ void* __libc_realloc(void* block, size_t size);
 namespace {
 
 long gAllocations = 0;
-long gFailAt = -2;  // -2: the environment not read yet; -1: no failure
+long gFailAt = -2;    // -2: the environment not read yet; -1: no failure
+long gFailFrom = -1;  // -1: none
 
 long EnvironmentNumber(const char* name) {
   const char* value = std::getenv(name);
@@ -33,9 +35,12 @@ long EnvironmentNumber(const char* name) {
 }
 
 bool NextAllocationFails() {
-  if (gFailAt == -2) gFailAt = EnvironmentNumber("MORVANE_FAIL_ALLOCATION");
+  if (gFailAt == -2) {
+    gFailAt = EnvironmentNumber("MORVANE_FAIL_ALLOCATION");
+    gFailFrom = EnvironmentNumber("MORVANE_FAIL_ALLOCATIONS_FROM");
+  }
   ++gAllocations;
-  if (gAllocations != gFailAt) return false;
+  if (gAllocations != gFailAt && (gFailFrom < 0 || gAllocations < gFailFrom)) return false;
   errno = ENOMEM;
   return true;
 }

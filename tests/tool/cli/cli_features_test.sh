@@ -282,6 +282,87 @@ MAKE
   make -s >make.log 2>&1 || fail "a deleted datafile stops make: $(cat make.log)"
   make -s -q page.txt || fail "a missing datafile makes page.txt out of date for ever"
   ;;
+quiet)
+  # Without --warn, a run that had warnings ends with one line that counts them, in the locale's language;
+  # -q leaves it out. Neither changes the status or the output.
+  printf '[x data="v"]<[x]>' >clean.txt
+  printf '<[a]>' >one.txt
+  printf '<[a]><[b]>[x data="v"][x min="08"]' >three.txt
+  printf '[x data="v"][x loop="-1"][y]' >failing.txt
+  printf '[x data="abcdef"][x max="3"]' >cut.txt
+  counted='morvane-cli: 3 warnings (--warn shows them)'
+  while IFS='|' read -r locale args status stderr; do
+    eval "set -- $args"
+    LC_ALL=$locale "$cli" "$@" >out 2>err; rc=$?
+    expect_rc "$status" "$args"
+    expect_err "$stderr" "$locale $args"
+  done <<TABLE
+C.UTF-8|'' clean.txt|0|
+C.UTF-8|'' one.txt|0|morvane-cli: 1 warning (--warn shows it)\n
+C.UTF-8|'' three.txt|0|$counted\n
+C.UTF-8|-q '' three.txt|0|
+C.UTF-8|--quiet '' three.txt|0|
+ja_JP.UTF-8|'' three.txt|0|morvane-cli: 警告が 3 件あります（--warn で表示されます）\n
+C.UTF-8|missing.txt three.txt|1|morvane-cli: missing.txt: cannot read: No such file or directory\n$counted\n
+C.UTF-8|--no-warn=unknown-tag '' three.txt|0|morvane-cli: 1 warning (--warn shows it)\n
+C.UTF-8|--no-warn=all '' three.txt|0|
+C.UTF-8|'' cut.txt|0|
+C.UTF-8|--warn=cut -q '' cut.txt|0|cut.txt:1:25: warning: tag 'x' is 6 columns wide: max cuts it to 3 [cut]\n
+C.UTF-8|'' failing.txt|2|morvane-cli: failing.txt: cannot expand: tag 'x' would write 4,294,967,295 bytes, more than the 1,048,575 a result holds (see its loop and min)\nmorvane-cli: 1 warning (--warn shows it)\n
+C.UTF-8|-D unused=1 '' clean.txt|0|morvane-cli: 1 warning (--warn shows it)\n
+TABLE
+  run -o out.txt '' three.txt; expect_rc 0 "-o with warnings"; [ "$(cat out.txt)" = '<><>v' ] || fail "-o with warnings writes"
+  ;;
+classes)
+  # Every warning ends with its class; one example of each, and the classes that are off by default told
+  # only when asked for.
+  printf 'notes' >notes.txt
+  printf 'name,city\nIto,Osaka\n' >rows.csv
+  while IFS='|' read -r args text line; do
+    printf "$text" >main.txt
+    # shellcheck disable=SC2086
+    "$cli" --warn $args '' main.txt >out 2>err; rc=$?
+    expect_err_line "$line" "$args $text"
+    grep -v ' \[[a-z-]*\]$' err | grep -q . && fail "$text: a line without its class"
+  done <<'TABLE'
+|[x]|main.txt:1:1: warning: no tag 'x': the expression is dropped [unknown-tag]
+|[x data="v"][x lop="2"]|main.txt:1:16: warning: 'lop' is no keyword: ignored, and its value is read as words; did you mean 'loop'? [unknown-keyword]
+|[x data="v"][x min]|main.txt:1:16: warning: 'min' has no '=' and no value: ignored [stray-word]
+|[x data="v"][x min= "2"]|main.txt:1:20: warning: a space after 'min=': the value is empty [space]
+|[x data="v"][x min=2]|main.txt:1:20: warning: the value of 'min' is not quoted: it is empty (as a number, 0) [unquoted]
+|[x data="v"][x min="08"]|main.txt:1:20: warning: min="08" reads as 0 (a leading 0 makes it octal, which stops at 8 or 9) [number]
+|[x data="v"][x align="middle"]|main.txt:1:22: warning: align="middle" is none of left, center, right: ignored [choice]
+--codepage 932|[x data="v"][x min="3" padding="\x81\x96"]|main.txt:1:32: warning: padding="＊" begins with a double-byte character: only its first byte pads (use a single-byte character) [padding]
+|[x data="v|main.txt:1:9: warning: a quoted value is not closed: it runs to the end of the text [unclosed]
+|[x data="a] [y data="b"]|main.txt:1:9: warning: this quoted value takes in a ']' or a line break and is closed only by the quote at line 1, column 21: a missing '"'? [unclosed]
+|[nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn]|main.txt:1:1: warning: a name of 32 bytes or more: the '[' stays as text [long-name]
+|[x data="v" readonly="yes"][x data="w"]|main.txt:1:36: warning: tag 'x' is read-only: data is ignored [read-only]
+|[x datafile="\\\\none.txt"]|main.txt:1:13: warning: datafile "\\none.txt" cannot be read: No such file or directory; the tag keeps its value [datafile]
+|[x data="v"][x literal="yes"]|main.txt:1:24: warning: literal="yes" in an expression that sets no value (no data, or a datafile that cannot be read): ignored [literal]
+--warn=cut|[x data="abcdef"][x max="3"]|main.txt:1:25: warning: tag 'x' is 6 columns wide: max cuts it to 3 [cut]
+--codepage 932 --warn=cut|[x data="abcdef"][x max="3"]|main.txt:1:25: warning: tag 'x' is 6 bytes long: max cuts it to 3 [cut]
+|ok \x95\x5c|main.txt:1:4: warning: byte 0x95 is not valid in code page utf-8: the file is most likely in another encoding; all of it reads as code page 932: try --codepage 932 [codepage]
+|\xef\xbb\xbfHello|main.txt:1:1: warning: the file begins with a UTF-8 byte-order mark: it is copied into the result [bom]
+-D y=1|[x data="v"]|morvane-cli: warning: -D 'y' is never referenced [unused-define]
+--warn=unused-field --rows rows.csv|[name]|morvane-cli: warning: field 'city' of rows.csv is never referenced [unused-field]
+TABLE
+  # Off by default: neither told nor counted.
+  printf '[x data="abcdef"][x max="3"]' >main.txt
+  run --strict '' main.txt; expect_rc 0 "cut is off by default"; expect_err '' "cut is off by default"
+  run --strict --warn=cut '' main.txt; expect_rc 4 "--strict fails on a class switched on"
+  printf '[name]' >main.txt
+  run --strict --rows rows.csv '' main.txt; expect_rc 0 "unused-field is off by default"
+  run --strict --warn=all --rows rows.csv '' main.txt; expect_rc 4 "--warn=all: unused-field too"
+  # Switched off, in order: the last word on a class wins.
+  printf '[x]' >main.txt
+  run --strict --no-warn=unknown-tag '' main.txt; expect_rc 0 "--no-warn"; expect_err '' "--no-warn"
+  run --strict --no-warn=all --warn=unknown-tag '' main.txt; expect_rc 4 "--no-warn=all, then one class"
+  # The list is only ever taken after '=': "--warn FILE" leaves FILE a file.
+  run --warn main.txt main.txt; expect_rc 0 "--warn FILE"
+  expect_err_line "main.txt:1:1: warning: no tag 'x': the expression is dropped [unknown-tag]" "--warn FILE"
+  run --warn=bogus '' main.txt; expect_rc 64 "an unknown class"
+  expect_err_line "morvane-cli: unknown warning class 'bogus': all, unknown-tag, unknown-keyword, stray-word, space, unquoted, number, choice, padding, unclosed, long-name, table-full, read-only, datafile, literal, cut, codepage, bom, unused-define, unused-field" "an unknown class"
+  ;;
 *) unknown_group ;;
 esac
 finish_group

@@ -45,6 +45,37 @@ usage)
   run --version; expect_rc 0 "--version"; head -n1 out | grep -qx 'morvane-cli (Morvane) 1.0' || fail "--version first line"
   grep -q '^License MIT' out || fail "--version names the license"
   printf 'dash' >-o; run -- '' -o; expect_rc 0 "operand after --"; expect_out 'dash' "operand after --"
+  # --help and --version that cannot be written say so.
+  for option in --help --version; do
+    "$cli" $option >/dev/full 2>err; rc=$?
+    expect_rc 74 "$option on a full standard output"
+    expect_err 'morvane-cli: cannot write standard output\n' "$option on a full standard output"
+    "$cli" $option >&- 2>err; rc=$?
+    expect_rc 74 "$option on a closed standard output"
+  done
+  ;;
+documents)
+  # --help names the documents beside an installed program (PREFIX/bin, PREFIX/share/doc/morvane), and
+  # docs/, their folder in the source tree, when there are none.
+  mkdir -p prefix/bin prefix/share/doc/morvane bare/bin
+  cp "$cli" prefix/bin/morvane-cli
+  cp "$cli" bare/bin/morvane-cli
+  touch prefix/share/doc/morvane/language.md prefix/share/doc/morvane/recipes.md
+  installed=$(cd prefix && pwd)/share/doc/morvane
+  while IFS='|' read -r program language recipes; do
+    "$program" --help >out 2>err; rc=$?
+    expect_rc 0 "$program --help"
+    expect_out_line "The template language, every rule with an example: $language" "$program: language.md"
+    expect_out_line "Worked tasks: $recipes; man morvane-cli and man 5 morvane once installed." "$program: recipes.md"
+  done <<TABLE
+prefix/bin/morvane-cli|$installed/language.md|$installed/recipes.md
+bare/bin/morvane-cli|docs/language.md|docs/recipes.md
+$cli|docs/language.md|docs/recipes.md
+TABLE
+  # A folder without the reference is no documentation folder.
+  rm prefix/share/doc/morvane/language.md
+  prefix/bin/morvane-cli --help >out
+  expect_out_line "The template language, every rule with an example: docs/language.md" "no language.md"
   ;;
 status)
   run '' ''; expect_rc 0 "both empty"; expect_out '' "both empty"; expect_err '' "both empty"

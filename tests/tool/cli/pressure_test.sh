@@ -55,6 +55,34 @@ memory)
   [ "$(leftovers)" -eq 0 ] || fail "temporary files left behind"
   echo "swept $((total + 1)) failing allocations"
   ;;
+startup)
+  # Memory that runs out from the Nth allocation on, for each N of the start-up and of the first buffer: the
+  # message of an out-of-memory run is in the locale's language whenever it comes, English by default.
+  printf 'x' >m.txt
+  MORVANE_COUNT_ALLOCATIONS=$work/count LD_PRELOAD=$preload "$cli" --version >/dev/null 2>&1
+  startup=$(cat count)
+  [ "$startup" -gt 0 ] || fail "no allocations counted at start-up"
+  told=0
+  # The first allocation is the C++ runtime's own, before the program starts: no program can survive it.
+  for ((n = 2; n <= startup + 8; n++)); do
+    while IFS='|' read -r locale message; do
+      LC_ALL=$locale MORVANE_FAIL_ALLOCATIONS_FROM=$n LD_PRELOAD=$preload "$cli" '' m.txt >out 2>err
+      rc=$?
+      case $rc in
+      0) ;;
+      2)
+        told=$((told + 1))
+        [ "$(cat err)" = "morvane-cli: $message" ] || fail "allocations from $n on, $locale: $(cat err)"
+        ;;
+      *) fail "allocations from $n on, $locale: status $rc: $(head -c 200 err)" ;;
+      esac
+    done <<'TABLE'
+C.UTF-8|out of memory
+ja_JP.UTF-8|メモリが不足しています。
+TABLE
+  done
+  [ "$told" -gt 0 ] || fail "no run ran out of memory"
+  ;;
 pipe)
   # A reader that goes away: the failed write is reported with status 74, not a death by SIGPIPE.
   head -c 1000000 /dev/zero | tr '\0' 'x' >big.txt

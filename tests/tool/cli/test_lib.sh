@@ -30,6 +30,8 @@ expect_err() {
   printf "$1" >expected
   cmp -s err expected || fail "$2: standard error differs from '$1'"
 }
+# expect_out_line LINE LABEL: standard output holds exactly this line.
+expect_out_line() { grep -qxF -- "$1" out || fail "$2: no line '$1' on standard output"; }
 # expect_err_line LINE LABEL: standard error holds exactly this line.
 expect_err_line() { grep -qxF -- "$1" err || fail "$2: no line '$1' on standard error"; }
 
