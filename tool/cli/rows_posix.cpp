@@ -419,7 +419,7 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
         close(worker.results);
         if (worker.tasks >= 0) close(worker.tasks);
         worker.tasks = -1;
-        if (worker.inFlight > worker.done.size()) lost = true;
+        if (worker.inFlight > worker.done.size() && !stopping) lost = true;
       }
     }
     if (lost) {
