@@ -247,7 +247,8 @@ bool ReadMessage(int fd, std::string* message) {
 // `results` as soon as it has run, so that every temporary it made is known to the feeder.
 [[noreturn]] void Work(const RowsJob& job, int tasks, int results, InterruptionGuard& guard) {
   std::string message;
-  while (!guard.Interrupted() && ReadMessage(tasks, &message)) {
+  // Every few records it asks whether to stop; the feeder has at most a few under way here.
+  for (unsigned done = 0; (done % 8 != 0 || !guard.Interrupted()) && ReadMessage(tasks, &message); ++done) {
     RecordOutcome outcome;
     const Record record = UnpackRecord(message);
     try {
