@@ -2,7 +2,7 @@
 # Times whole processes of morvane-cli against GNU m4, envsubst and cat on equivalent workloads, side by
 # side in one run, and prints the ratios; then the worst workload's time and the peak resident memory for
 # a 1 MiB main file; then morvane-cli in code page utf-8 against none (plain text, references) and against
-# 932 (the same Japanese fields).
+# 932 (the same Japanese fields); then --warn; then the mail merge of --rows against Jinja2.
 #
 #   bench/compare.sh [--quick]
 #
@@ -230,3 +230,57 @@ echo
 echo "| target | figure | |"
 echo "|---|---|---|"
 echo "| refs --warn ≤ 1.2 × without | $warn_ratio × | $(verdict "$warn_ratio" 1.2) |"
+
+# The mail merge of --rows: a letter per record of a CSV file into an empty folder, against the same job in
+# one Python process with Jinja2 (which writes each file straight away, with no temporary and no sync); the
+# rerun over the files of an earlier run; and 100,000 records against 3,000, for time and peak memory.
+python=/usr/bin/python3
+if ! "$python" -c 'import jinja2' 2>/dev/null; then
+  echo
+  echo "compare.sh: $python has no jinja2 (Debian's python3-jinja2): the mail merge is not timed" >&2
+  exit 0
+fi
+merge() { printf '%q --rows %s -j 2 -o %s merge-header.txt merge-letter.txt' "$cli" "$1" "'$2/[id].txt'"; }
+jinja="$(printf '%q %q merge-letter.jinja merge-3000.csv jinja Accounts' "$python" "$root/bench/jinja_merge.py")"
+sh -c "$(merge merge-3000.csv letters)"
+sh -c "$jinja"
+diff -r letters jinja >/dev/null || { echo "compare.sh: Jinja2's letters differ from morvane-cli's" >&2; exit 1; }
+rm -rf letters jinja
+hyperfine -N --style none --output=pipe "${runs[@]}" --export-csv merge.csv \
+  --prepare 'rm -rf letters jinja' -n merge-3000 "$(merge merge-3000.csv letters)" -n jinja2 "$jinja" \
+  >/dev/null 2>>hyperfine.log
+hyperfine -N --style none --output=pipe "${runs[@]}" --export-csv rerun.csv \
+  -n merge-rerun "$(merge merge-3000.csv again)" >/dev/null 2>>hyperfine.log
+long_runs=(--runs 3)
+[ "$quick" = 1 ] && long_runs=(--runs 1)
+hyperfine -N --style none --output=pipe "${long_runs[@]}" --export-csv merge-long.csv \
+  --prepare 'rm -rf long' -n merge-100000 "$(merge merge-100000.csv long)" >/dev/null 2>>hyperfine.log
+peak() {
+  rm -rf "$2"
+  /usr/bin/time -v sh -c "$(merge "$1" "$2")" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'
+}
+peak_3000=$(peak merge-3000.csv peak)
+peak_100000=$(peak merge-100000.csv peak)
+rm -rf peak long letters jinja again
+merge_s=$(fastest merge.csv merge-3000)
+jinja_s=$(fastest merge.csv jinja2)
+long_s=$(fastest merge-long.csv merge-100000)
+merge_jinja=$(ratio "$merge_s" "$jinja_s")
+long_ratio=$(ratio "$long_s" "$merge_s")
+peak_ratio=$(ratio "$peak_100000" "$peak_3000")
+echo
+echo "Mail merge, a letter of 1.3 KB with 18 references per CSV record, one file each; morvane-cli --rows -j 2."
+echo
+echo "| workload | morvane-cli | Jinja2 | ÷ Jinja2 |"
+echo "|---|---|---|---|"
+echo "| 3,000 records into an empty folder | $(ms "$merge_s") | $(ms "$jinja_s") | $merge_jinja |"
+echo "| 3,000 records over their files | $(ms "$(fastest rerun.csv merge-rerun)") | – | – |"
+echo "| 100,000 records | $(ms "$long_s") | – | – |"
+echo
+echo "| target | figure | |"
+echo "|---|---|---|"
+echo "| 3,000 records ≤ 0.3 s | $(ms "$merge_s") | $(verdict "$merge_s" 0.3) |"
+echo "| 3,000 records < Jinja2 | $merge_jinja × | $(verdict "$merge_jinja" 0.999) |"
+echo "| 100,000 records ≤ 40 × 3,000 | $long_ratio × | $(verdict "$long_ratio" 40) |"
+echo "| peak RSS, 100,000 ≤ 2 × 3,000 | $peak_100000 KiB ÷ $peak_3000 KiB = $peak_ratio × | $(verdict "$peak_ratio" 2) |"
