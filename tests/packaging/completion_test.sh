@@ -63,6 +63,13 @@ cases=(
   "morvane-cli --no-warn c|choice codepage cut"
   "morvane-cli --warn h|header.txt"
   "morvane-cli -q|-q"
+  "morvane-cli --rows d|data"
+  "morvane-cli --rows-format |csv jsonl tsv"
+  "morvane-cli --rows-f=j|jsonl"
+  "morvane-cli --ro|--rows --rows-format"
+  "morvane-cli --jobs |"
+  "morvane-cli --shard |"
+  "morvane-cli --kee|--keep-going"
 )
 for entry in "${cases[@]}"; do
   line=${entry%%|*}

@@ -52,6 +52,18 @@ const char kCliUsage[] =
     "                      datafile, also one that does not exist yet), printing or writing as each run\n"
     "                      does and telling its status on standard error; Ctrl+C ends it with status 0\n"
     "                      (Linux; HEADER and MAIN must be files)\n"
+    "      --rows DATA     run HEADER and MAIN once per record of DATA (CSV, TSV or JSON Lines, by its\n"
+    "                      extension or --rows-format; \"-\" is standard input), each record's fields given\n"
+    "                      as -D gives values; with -o PATTERN each record's result goes to the file the\n"
+    "                      pattern names once expanded with the record's tags (-o 'out/[id].txt'), and\n"
+    "                      no file is written unless every record succeeds; else the results go to\n"
+    "                      standard output in record order\n"
+    "      --rows-format csv|tsv|jsonl\n"
+    "                      the format of DATA when its name does not tell it\n"
+    "  -j, --jobs N        with --rows, run N records at once (default: the processors online)\n"
+    "      --shard K/N     with --rows, run only the records whose place (from 0) modulo N is K - 1\n"
+    "      --keep-going    with --rows, write the files of the records that succeeded although others\n"
+    "                      failed (the status still tells the failure)\n"
     "  -h, --help          usage on standard output, exit 0\n"
     "      --version       the version, copyright and license, exit 0\n"
     "Long options may be abbreviated where that names one option alone.\n"
@@ -61,6 +73,7 @@ const char kCliUsage[] =
     "  morvane-cli -D date=2026-12-09 -o report.txt --deps report.d header.txt report.tmpl\n"
     "  morvane-cli --strict header.txt main.txt      # fails (4) on any warning\n"
     "  morvane-cli --watch -o report.txt header.txt main.txt   # writes report.txt again on every save\n"
+    "  morvane-cli --rows customers.csv -o 'letters/[id].txt' header.txt letter.txt\n"
     "The template language, every rule with an example: {docs}/language.md\n"
     "Worked tasks: {docs}/recipes.md; man morvane-cli and man 5 morvane once installed.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
@@ -71,7 +84,9 @@ const char kCliUsage[] =
     "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes\n"
     "nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value named no tag;\n"
     "4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH included; 74 the output file,\n"
-    "the dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
+    "the dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n"
+    "With --rows the status is the first that applies to any record (1 also for a record that DATA could\n"
+    "not give, or whose file the pattern cannot name).\n";
 
 std::string CliUsage(const std::string& documentsFolder) {
   std::string usage = kCliUsage;

@@ -180,6 +180,7 @@ std::string PackOutcome(const RecordOutcome& outcome) {
   packer.Text(outcome.document);
   packer.Text(outcome.staged.temporary);
   packer.Text(outcome.staged.target);
+  packer.Text(outcome.staged.folder);
   packer.Number(outcome.staged.madeFolders.size());
   for (const std::string& folder : outcome.staged.madeFolders) packer.Text(folder);
   packer.Text(outcome.outputShown);
@@ -205,6 +206,7 @@ RecordOutcome UnpackOutcome(const std::string& bytes) {
   outcome.document = unpacker.Text();
   outcome.staged.temporary = unpacker.Text();
   outcome.staged.target = unpacker.Text();
+  outcome.staged.folder = unpacker.Text();
   const uint64_t folders = unpacker.Number();
   for (uint64_t i = 0; i < folders; ++i) outcome.staged.madeFolders.push_back(unpacker.Text());
   outcome.outputShown = unpacker.Text();
@@ -247,7 +249,8 @@ bool ReadMessage(int fd, std::string* message) {
 // `results` as soon as it has run, so that every temporary it made is known to the feeder.
 [[noreturn]] void Work(const RowsJob& job, int tasks, int results, InterruptionGuard& guard) {
   std::string message;
-  while (!guard.Interrupted() && ReadMessage(tasks, &message)) {
+  // Every few records it asks whether to stop; the feeder has at most a few under way here.
+  for (unsigned done = 0; (done % 8 != 0 || !guard.Interrupted()) && ReadMessage(tasks, &message); ++done) {
     RecordOutcome outcome;
     const Record record = UnpackRecord(message);
     try {
@@ -419,7 +422,7 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
         close(worker.results);
         if (worker.tasks >= 0) close(worker.tasks);
         worker.tasks = -1;
-        if (worker.inFlight > worker.done.size()) lost = true;
+        if (worker.inFlight > worker.done.size() && !stopping) lost = true;
       }
     }
     if (lost) {
