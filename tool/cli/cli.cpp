@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "text/text.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
+#include "tool/cli/dependency_list.h"
 #include "tool/commands.h"
 #include "tool/messages.h"
 #include "tool/update_run.h"
@@ -192,46 +192,6 @@ class OutputBufferScope {
 
  private:
   std::unique_ptr<char[]> buffer_;
-};
-
-// Every file the run reads or tries to read, each once, in order: what --deps lists. The names are the file
-// system's, and so is the target, as typed.
-class DependencyList {
- public:
-  DependencyList() { SetReadRecorder(&DependencyList::Record, this); }
-  ~DependencyList() { SetReadRecorder(nullptr, nullptr); }
-  DependencyList(const DependencyList&) = delete;
-  DependencyList& operator=(const DependencyList&) = delete;
-
-  // The file in make's form, gcc -MD -MP style: the rule, then an empty rule for each prerequisite so that
-  // a deleted file does not stop make.
-  std::string MakeRule(const std::string& target) const {
-    std::string rule = Escaped(target) + ":";
-    for (const std::string& name : names_) rule += " \\\n " + Escaped(name);
-    rule += "\n";
-    for (const std::string& name : names_) rule += "\n" + Escaped(name) + ":\n";
-    return rule;
-  }
-
- private:
-  static void Record(void* self, const char* fileName) {
-    auto* list = static_cast<DependencyList*>(self);
-    if (list->seen_.insert(fileName).second) list->names_.emplace_back(fileName);
-  }
-
-  // Spaces and '#' take a backslash, '$' doubles, as make reads names.
-  static std::string Escaped(const std::string& name) {
-    std::string escaped;
-    for (char c : name) {
-      if (c == ' ' || c == '#') escaped += '\\';
-      if (c == '$') escaped += '$';
-      escaped += c;
-    }
-    return escaped;
-  }
-
-  std::vector<std::string> names_;
-  std::set<std::string> seen_;
 };
 
 // The files of the run as the user named them, for messages.
