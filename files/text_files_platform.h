@@ -12,14 +12,11 @@ namespace morvane {
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 // Reads the file at `formed` as ReadNamedStream describes; "-" is standard input.
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
-// Tells the ReadRecorder, if any, of a file that a read found.
-void RecordRead(const char* fileName);
-// What tells one file from another: the device and inode on POSIX, the volume and file index on Windows.
-struct FileIdentity {
-  uint64_t volume;
-  uint64_t index;
-};
-// Reads the identity of the file at `formed`; 0 when there is no such file.
+// Tells the ReadObserver, if any, of a file that a read found; `opened` as ReadObserver::found has it.
+void RecordRead(const char* fileName, const FileIdentity* opened);
+// Whether anyone listens to RecordRead: the identity of an opened file is read only then.
+bool ReadsObserved();
+// Reads the identity of the file at `formed` ("-": standard input); 0 when there is no such file.
 int ReadFileIdentity(const char* formed, FileIdentity* identity);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
@@ -27,6 +24,8 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 int ReadModuleFileName(char* buffer, uint32_t size);
 // Records why a read or write failed, for LastFileError; the portable half clears it for every call.
 void SetFileError(FileError error, int systemError = 0);
+// Remembers that the process was started without `stream`.
+void SetStandardStreamClosed(StandardStream stream);
 
 // Length of a drive prefix ("X:") that begins `path` on platforms with drive letters, else 0.
 size_t DrivePrefixLength(const char* path);

@@ -44,12 +44,15 @@ enum class MessageId : uint8_t {
   kEpochOutOfRange,
   kCannotWriteStandardOutput,
   kNoMemory,
+  kOutputIsInput,
+  kDepsNameRefused,
   // A run's failures: FILE and the cause
   kCannotRead,
   kCannotWrite,
   kCannotExpand,
   kWarning,
   kWarningInPass,
+  kCannotReadDatafile,
   kMessageCount
 };
 

@@ -15,7 +15,9 @@
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
 #include "tool/cli/dependency_list.h"
+#include "tool/cli/run_files.h"
 #include "tool/commands.h"
+#include "tool/message_text.h"
 #include "tool/messages.h"
 #include "tool/update_run.h"
 #include "tool/warnings.h"
@@ -104,30 +106,44 @@ int ConvertArguments(CliOptions* options, std::string* reason) {
   return 1;
 }
 
-// The dependency file must not be one of the files of the run: its rules would replace the result or a
-// template. `options` holds the paths in the code page, `given` as typed.
+// The dependency file must not be the result's file: the rules would replace the result. `options` holds
+// the paths in the code page, `given` as typed.
 int CheckDependencyFile(const CliOptions& options, const CliOptions& given, std::string* reason) {
-  if (!options.hasDeps) return 1;
+  if (!options.hasDeps || !options.hasOutput) return 1;
+  if (!NamesSameFile(options.deps.c_str(), options.output.c_str())) return 1;
+  *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
+                                                     ArgumentForMessage(("-o " + given.output).c_str())});
+  return 0;
+}
+
+// No output may replace a file the run reads (a template replaced by its own expansion, a datafile by make
+// rules): checked against HEADER and MAIN before the run, and against every file read after it, before
+// anything is written.
+int CheckOutputsAreNoInputs(const CliOptions& options, const CliOptions& given,
+                            const std::vector<RunInput>& inputs, std::string* reason) {
   const struct {
     bool named;
     const std::string& path;
-    std::string typed;
-  } files[] = {{options.hasOutput, options.output, "-o " + given.output},
-               {true, options.headerPath, given.headerPath},
-               {true, options.mainPath, given.mainPath}};
-  for (const auto& file : files) {
-    if (file.named && NamesSameFile(options.deps.c_str(), file.path.c_str())) {
-      *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
-                                                         ArgumentForMessage(file.typed.c_str())});
+    std::string role;
+  } outputs[] = {{options.hasOutput && !IsStandardStream(options.output), options.output,
+                  "-o " + ArgumentForMessage(given.output.c_str())},
+                 {options.hasDeps, options.deps, "--deps " + ArgumentForMessage(given.deps.c_str())}};
+  for (const auto& output : outputs) {
+    if (!output.named) continue;
+    if (const RunInput* input = InputReplacedBy(output.path.c_str(), inputs)) {
+      *reason = FormatMessage(MessageId::kOutputIsInput, {output.role, input->role});
       return 0;
     }
   }
   return 1;
 }
 
-// Writes bytes to standard output; 0 on a failed write.
+// Writes bytes to standard output; 0 on a failed write, and on any write when the process was started
+// without a standard output (the null device stands in for it).
 int PrintBytes(const char* bytes, size_t length) {
-  return length == 0 || std::fwrite(bytes, 1, length, stdout) == length ? 1 : 0;
+  if (length == 0) return 1;
+  if (StandardStreamWasClosed(StandardStream::kOutput)) return 0;
+  return std::fwrite(bytes, 1, length, stdout) == length ? 1 : 0;
 }
 
 // The tag list: the result row, then every tag name in table order, one per line.
@@ -146,7 +162,8 @@ int PrintTags(const UpdateResult& result) {
 char gNoMemoryText[256] = "";
 
 void PrepareNoMemoryText() {
-  std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n", kNoMemory);
+  std::snprintf(gNoMemoryText, sizeof gNoMemoryText, "morvane-cli: %s\n",
+                MessageLanguage() == Language::kJapanese ? kNoMemory : "out of memory");
   try {
     const std::string text =
         ProgramTextForTerminal(("morvane-cli: " + FormatMessage(MessageId::kNoMemory)).c_str());
@@ -231,6 +248,10 @@ int Run(const CliOptions& given) {
   }
 
   if (!CheckDependencyFile(options, given, &reason)) return UsageError(reason);
+  std::vector<RunInput> inputs;
+  AddNamedInput(&inputs, "HEADER " + names.header, options.headerPath.c_str());
+  AddNamedInput(&inputs, "MAIN " + names.main, options.mainPath.c_str());
+  if (!CheckOutputsAreNoInputs(options, given, inputs, &reason)) return UsageError(reason);
 
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
@@ -238,28 +259,45 @@ int Run(const CliOptions& given) {
   ResetBaseDirectory();
 
   WarningCollector warnings([](const std::string& line) { PrintLine(line); });
+  // A datafile that exists but cannot be read leaves a result without it, which is never saved.
+  RunReads reads([](const UnreadableFile& file) {
+    PrintMessage(FormatMessage(MessageId::kCannotReadDatafile,
+                               {file.templateName, CodePageTextForMessage(file.path.c_str()),
+                                FileErrorText(file.error, file.systemError, false)}));
+  });
   RunOptions run;
   run.definitions = options.definitions;
   run.readFile = ReadNamedStream;
-  if (options.warn) {
-    run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text); };
-    run.endExpansion = [&](RunFile) { warnings.End(); };
-  }
+  run.beginExpansion = [&](RunFile file, const char* text) {
+    reads.BeginFile(names.For(file));
+    if (options.warn) warnings.Begin(names.For(file), text);
+  };
+  run.endExpansion = [&](RunFile) {
+    if (options.warn) warnings.End();
+  };
   const ReportError report = [&names](const ToolMessage& message) {
     PrintMessage(RunMessageText(message, names.For(message.file)));
   };
-  std::unique_ptr<DependencyList> dependencies;
-  if (options.hasDeps) dependencies = std::make_unique<DependencyList>();
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
   if (!result.completed) return kExitNotCompleted;
+  inputs.insert(inputs.end(), reads.Read().begin(), reads.Read().end());
+  if (!CheckOutputsAreNoInputs(options, given, inputs, &reason)) return UsageError(reason);
+  // Made now, so that nothing that can run out of memory comes after a file has been written.
+  std::string dependencyRule;
+  if (options.hasDeps) {
+    std::string refused;
+    UnusableName why = UnusableName::kNone;
+    if (!reads.Dependencies().MakeRule(given.hasDepsTarget ? given.depsTarget : given.output, &dependencyRule,
+                                       &refused, &why)) {
+      return UsageError(FormatMessage(MessageId::kDepsNameRefused,
+                                      {VisibleName(ArgumentForMessage(refused.c_str())), UnusableNameText(why)}));
+    }
+  }
   if (options.strict && warnings.Count() > 0) return kExitWarnings;
+  const bool readFailed = result.readFailed || reads.UnreadableCount() > 0;
   CommandState state;
   state.lastRunCompleted = result.completed;
-  state.lastRunReadFailed = result.readFailed;
-  // Made now, so that nothing that can run out of memory comes after a file has been written.
-  const std::string dependencyRule =
-      dependencies ? dependencies->MakeRule(given.hasDepsTarget ? given.depsTarget : given.output) : "";
-  dependencies.reset();
+  state.lastRunReadFailed = readFailed;
 
   bool noSuchTag = false;
   bool cannotWrite = false;
@@ -268,7 +306,7 @@ int Run(const CliOptions& given) {
     PrintMessage(FormatMessage(MessageId::kCannotWriteStandardOutput));
     cannotWrite = true;
   } else if (ResultToStandardOutput(options)) {
-    resultWritten = !result.readFailed;
+    resultWritten = !readFailed;
   }
   // A result that lacks a named file is not saved (status 1 says why).
   if (options.hasOutput && !IsStandardStream(options.output)) {
@@ -287,21 +325,16 @@ int Run(const CliOptions& given) {
   }
   if (cannotWrite) return kExitCannotWrite;
   if (noSuchTag) return kExitNoSuchTag;
-  return result.readFailed ? kExitReadFailed : kExitOk;
+  return readFailed ? kExitReadFailed : kExitOk;
 }
 
 int Main(int argc, char** argv) {
   CliOptions options;
   std::string error;
   if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
-  if (options.help) {
-    const std::string usage = ProgramTextForTerminal(kCliUsage);
-    std::fputs(usage.c_str(), stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
-  }
-  if (options.version) {
-    std::fputs(kCliVersion, stdout);
-    return std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
+  if (options.help || options.version) {
+    const std::string text = options.help ? ProgramTextForTerminal(kCliUsage) : std::string(kCliVersion);
+    return PrintBytes(text.data(), text.size()) && std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
   }
   return Run(options);
 }
@@ -309,9 +342,25 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace morvane
 
+namespace morvane {
+namespace {
+
+// The locale the environment names. glibc says the same when the locale is not installed and when it ran
+// out of memory loading it; only the first fails again at once. After two failures the program keeps the
+// "C" locale, as every program does with a locale that is not installed.
+void TakeEnvironmentLocale() {
+  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "");
+}
+
+}  // namespace
+}  // namespace morvane
+
 int main(int argc, char** argv) {
   using namespace morvane;
-  std::setlocale(LC_ALL, "");
+  // First of all, so that no file the program opens (a locale's, a temporary one) takes the number of a
+  // standard stream the program was started without.
+  ClaimStandardStreams();
+  TakeEnvironmentLocale();
   PrepareStreams();
   SetMessageLanguage(PreferredMessageLanguage());
   PrepareNoMemoryText();
