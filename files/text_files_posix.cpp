@@ -99,6 +99,27 @@ int NativePath(const char* formed, char native[kNativePathSize]) {
   return 1;
 }
 
+// Why a special file is not read or written as a regular one.
+FileError SpecialFileError(mode_t mode) {
+  if (S_ISDIR(mode)) return FileError::kFolder;
+  if (S_ISSOCK(mode)) return FileError::kSocket;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileError::kDevice;
+  return FileError::kNotRegular;
+}
+
+// Records why an open failed. A socket, and a device without its driver, refuse to be opened (ENXIO): what
+// the path names then says more than the error.
+int RecordOpenFailure(const char* native) {
+  const int error = errno;
+  struct stat info;
+  if ((error == ENXIO || error == ENODEV) && stat(native, &info) == 0 && !S_ISREG(info.st_mode)) {
+    SetFileError(SpecialFileError(info.st_mode), error);
+    return 0;
+  }
+  errno = error;
+  return RecordErrno();
+}
+
 bool WriteAll(int fd, const char* bytes, size_t length) {
   while (length > 0) {
     const ssize_t written = write(fd, bytes, length);
@@ -301,18 +322,10 @@ int WriteThroughTemporary(const char* target, const Replaced& old, const char* t
 // there is no file to replace.
 int WriteToStream(const char* target, const char* text, uint32_t length) {
   const int fd = open(target, O_WRONLY | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return RecordErrno();
+  if (fd < 0) return RecordOpenFailure(target);
   bool ok = WriteAll(fd, text, length) || RecordErrno();
   ok = (close(fd) == 0 || RecordErrno()) && ok;
   return ok ? 1 : 0;
-}
-
-// Why a special file is not read or written as a regular one.
-FileError SpecialFileError(mode_t mode) {
-  if (S_ISDIR(mode)) return FileError::kFolder;
-  if (S_ISSOCK(mode)) return FileError::kSocket;
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileError::kDevice;
-  return FileError::kNotRegular;
 }
 
 // Reads a pipe, FIFO or device until its end: fewer than `limit` bytes, terminated. More is kTooLarge.
@@ -428,7 +441,7 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
   const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   RecordFound(native, fd);
-  if (fd < 0) return RecordErrno();
+  if (fd < 0) return RecordOpenFailure(native);
   return ReadOpenFile(fd, buffer, limit, Reading::kRegularOnly);
 }
 
@@ -442,7 +455,7 @@ int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   // A FIFO blocks here until a writer comes, as it does for cat.
   const int fd = open(native, O_RDONLY | O_NOCTTY | O_CLOEXEC);
   RecordFound(native, fd);
-  if (fd < 0) return RecordErrno();
+  if (fd < 0) return RecordOpenFailure(native);
   return ReadOpenFile(fd, buffer, limit, Reading::kStreams);
 }
 

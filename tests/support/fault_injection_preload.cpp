@@ -4,6 +4,9 @@
 //   MORVANE_SLOW_FILE_WRITES=MS   each write() to a regular file waits MS milliseconds first
 //   MORVANE_NO_UNNAMED_FILES=1    open() with O_TMPFILE fails with EOPNOTSUPP, as on a file system without
 //   them
+//   MORVANE_SLOW_NAMING=MS        a temporary name, once made (mkstemp, or linkat to a ".morvane-" name),
+//                                 waits MS milliseconds before the caller learns of it
+//   MORVANE_FAIL_OPEN=TEXT:ERRNO  open() of a path that holds TEXT fails with errno ERRNO
 // glibc only: the real allocator is reached through its __libc_ entry points, so nothing here allocates.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,6 +17,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 extern "C" {
@@ -50,6 +54,24 @@ __attribute__((destructor)) void ReportAllocations() {
   }
 }
 
+void Pause(long milliseconds) {
+  const timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000};
+  nanosleep(&pause, nullptr);
+}
+
+// The errno that MORVANE_FAIL_OPEN gives an open of `path`, or 0.
+int OpenFailure(const char* path) {
+  const char* setting = std::getenv("MORVANE_FAIL_OPEN");
+  if (setting == nullptr) return 0;
+  const char* colon = std::strrchr(setting, ':');
+  if (colon == nullptr || colon == setting) return 0;
+  const size_t length = static_cast<size_t>(colon - setting);
+  for (const char* p = path; *p != '\0'; ++p) {
+    if (std::strncmp(p, setting, length) == 0) return std::atoi(colon + 1);
+  }
+  return 0;
+}
+
 }  // namespace
 
 extern "C" {
@@ -78,16 +100,32 @@ int open(const char* path, int flags, ...) {
     errno = EOPNOTSUPP;
     return -1;
   }
+  if (const int error = OpenFailure(path)) {
+    errno = error;
+    return -1;
+  }
   return openat(AT_FDCWD, path, flags, mode);
 }
 
 ssize_t write(int fd, const void* bytes, size_t count) {
   static const long delay = EnvironmentNumber("MORVANE_SLOW_FILE_WRITES");
   struct stat info;
-  if (delay > 0 && fd > 2 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-    const timespec pause{delay / 1000, (delay % 1000) * 1000000};
-    nanosleep(&pause, nullptr);
-  }
+  if (delay > 0 && fd > 2 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) Pause(delay);
   return syscall(SYS_write, fd, bytes, count);
+}
+
+// mkostemp is glibc's own, and not replaced here.
+int mkstemp(char* name) {
+  const int fd = mkostemp(name, 0);
+  const long delay = EnvironmentNumber("MORVANE_SLOW_NAMING");
+  if (fd >= 0 && delay > 0) Pause(delay);
+  return fd;
+}
+
+int linkat(int fromFolder, const char* from, int toFolder, const char* to, int flags) {
+  const long result = syscall(SYS_linkat, fromFolder, from, toFolder, to, flags);
+  const long delay = EnvironmentNumber("MORVANE_SLOW_NAMING");
+  if (result == 0 && delay > 0 && std::strstr(to, ".morvane-") != nullptr) Pause(delay);
+  return static_cast<int>(result);
 }
 }

@@ -111,6 +111,9 @@ int ConvertArguments(CliOptions* options, std::string* reason) {
 int CheckDependencyFile(const CliOptions& options, const CliOptions& given, std::string* reason) {
   if (!options.hasDeps || !options.hasOutput) return 1;
   if (!NamesSameFile(options.deps.c_str(), options.output.c_str())) return 1;
+  // A device or a FIFO takes both as it takes everything (--deps /dev/null -o /dev/null).
+  FileIdentity deps;
+  if (ReadNamedFileIdentity(options.deps.c_str(), &deps) && !deps.regular) return 1;
   *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
                                                      ArgumentForMessage(("-o " + given.output).c_str())});
   return 0;
@@ -262,7 +265,7 @@ int Run(const CliOptions& given) {
   // A datafile that exists but cannot be read leaves a result without it, which is never saved.
   RunReads reads([](const UnreadableFile& file) {
     PrintMessage(FormatMessage(MessageId::kCannotReadDatafile,
-                               {file.templateName, CodePageTextForMessage(file.path.c_str()),
+                               {file.templateName, CodePagePathForMessage(file.path.c_str()),
                                 FileErrorText(file.error, file.systemError, false)}));
   });
   RunOptions run;
@@ -289,8 +292,9 @@ int Run(const CliOptions& given) {
     UnusableName why = UnusableName::kNone;
     if (!reads.Dependencies().MakeRule(given.hasDepsTarget ? given.depsTarget : given.output, &dependencyRule,
                                        &refused, &why)) {
-      return UsageError(FormatMessage(MessageId::kDepsNameRefused,
-                                      {VisibleName(ArgumentForMessage(refused.c_str())), UnusableNameText(why)}));
+      return UsageError(
+          FormatMessage(MessageId::kDepsNameRefused,
+                        {VisibleName(ArgumentForMessage(refused.c_str())), UnusableNameText(why)}));
     }
   }
   if (options.strict && warnings.Count() > 0) return kExitWarnings;

@@ -72,8 +72,7 @@ bool TakesBackslash(char c, NamePlace place) {
     case ':':
     case '*':
     case '?':
-    case '[':
-    case ']':
+    case '[':  // a ']' without it is no wildcard, and make keeps a backslash before one
       return true;
     case '|':
       return place == NamePlace::kPrerequisite;

@@ -103,6 +103,55 @@ kill)
     [ "$(leftovers)" -eq 0 ] || fail "save ($extra) left a temporary file"
   done
   ;;
+naming)
+  # SIGTERM or SIGINT in the instant a temporary name comes into being (mkstemp's file, or the link that
+  # names the unnamed file) still finds it remembered and removes it: the signals wait until it is.
+  printf 'new' >new.txt
+  printf 'precious' >target.txt
+  for mode in unnamed named; do
+    for sig in TERM INT; do
+      extra=()
+      [ "$mode" = named ] && extra=(MORVANE_NO_UNNAMED_FILES=1)
+      env "${extra[@]}" MORVANE_SLOW_NAMING=2000 LD_PRELOAD=$preload "$cli" -o target.txt '' new.txt &
+      pid=$!
+      for _ in $(seq 100); do
+        [ "$(leftovers)" -gt 0 ] && break
+        sleep 0.02
+      done
+      [ "$(leftovers)" -gt 0 ] || fail "$mode, SIG$sig: no temporary name appeared"
+      kill -s "$sig" "$pid"
+      wait "$pid"
+      rc=$?
+      [ "$rc" -gt 128 ] || fail "$mode, SIG$sig: the process was not ended by the signal (status $rc)"
+      [ "$(cat target.txt)" = precious ] || fail "$mode, SIG$sig: the target was harmed"
+      [ "$(leftovers)" -eq 0 ] || fail "$mode, SIG$sig: the temporary name was left behind"
+      rm -f .morvane-*
+    done
+  done
+  ;;
+unreadable)
+  # A datafile whose open fails for a cause the file system alone cannot be made to give (a failing disk,
+  # too many open files) fails the run with that cause; the -o file is not written.
+  printf '<[d datafile="\\data.txt"][d]>' >m.txt
+  printf 'data' >data.txt
+  printf 'old' >out.txt
+  while IFS='|' read -r errno cause; do
+    MORVANE_FAIL_OPEN=data.txt:$errno LD_PRELOAD=$preload "$cli" -o out.txt '' m.txt >out 2>err
+    rc=$?
+    [ "$rc" -eq 1 ] || fail "datafile open failing with errno $errno: status $rc"
+    grep -qxF "morvane-cli: m.txt: datafile ./data.txt: cannot read: $cause" err ||
+      fail "datafile open failing with errno $errno: $(cat err)"
+    [ "$(cat out.txt)" = old ] || fail "datafile open failing with errno $errno: -o was written"
+  done <<'TABLE'
+5|input/output error (the disk or the device failed)
+24|too many open files
+23|too many open files
+13|permission denied
+TABLE
+  MORVANE_FAIL_OPEN=data.txt:2 LD_PRELOAD=$preload "$cli" -o out.txt '' m.txt >out 2>err
+  rc=$?
+  [ "$rc" -eq 0 ] && [ "$(cat out.txt)" = '<>' ] || fail "a missing datafile: status $rc, '$(cat out.txt)'"
+  ;;
 *) unknown_group ;;
 esac
 finish_group
