@@ -1,6 +1,8 @@
 // Preloaded into a program under test (LD_PRELOAD) to inject the faults of a machine under pressure:
 //   MORVANE_FAIL_ALLOCATION=N     the Nth malloc/calloc/realloc of the process fails once with ENOMEM
-//   MORVANE_COUNT_ALLOCATIONS=F   the number of allocations made is written to file F at exit
+//   MORVANE_COUNT_ALLOCATIONS=F   the number of allocations made is written to file F at exit, and on a
+//                                 second line the number made before the first signal handler was set
+//                                 (morvane-cli sets its handlers once its locale is loaded)
 //   MORVANE_SLOW_FILE_WRITES=MS   each write() to a regular file waits MS milliseconds first
 //   MORVANE_NO_UNNAMED_FILES=1    open() with O_TMPFILE fails with EOPNOTSUPP, as on a file system without
 //   them
@@ -9,6 +11,7 @@
 //   MORVANE_FAIL_OPEN=TEXT:ERRNO  open() of a path that holds TEXT fails with errno ERRNO
 // glibc only: the real allocator is reached through its __libc_ entry points, so nothing here allocates.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -29,6 +32,7 @@ void* __libc_realloc(void* block, size_t size);
 namespace {
 
 long gAllocations = 0;
+long gAllocationsBeforeHandlers = -1;
 long gFailAt = -2;  // -2: the environment not read yet; -1: no failure
 
 long EnvironmentNumber(const char* name) {
@@ -49,7 +53,7 @@ __attribute__((destructor)) void ReportAllocations() {
   if (file == nullptr) return;
   const long count = gAllocations;
   if (FILE* out = std::fopen(file, "w")) {
-    std::fprintf(out, "%ld\n", count);
+    std::fprintf(out, "%ld\n%ld\n", count, gAllocationsBeforeHandlers);
     std::fclose(out);
   }
 }
@@ -112,6 +116,17 @@ ssize_t write(int fd, const void* bytes, size_t count) {
   struct stat info;
   if (delay > 0 && fd > 2 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) Pause(delay);
   return syscall(SYS_write, fd, bytes, count);
+}
+
+sighandler_t signal(int signalNumber, sighandler_t handler) {
+  if (gAllocationsBeforeHandlers < 0) gAllocationsBeforeHandlers = gAllocations;
+  struct sigaction action {};
+  struct sigaction previous {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  if (sigaction(signalNumber, &action, &previous) != 0) return SIG_ERR;
+  return previous.sa_handler;
 }
 
 // mkostemp is glibc's own, and not replaced here.

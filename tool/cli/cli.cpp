@@ -1,4 +1,5 @@
 // morvane-cli: one update run from the command line, for scripts and build systems.
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -349,11 +350,15 @@ int Main(int argc, char** argv) {
 namespace morvane {
 namespace {
 
-// The locale the environment names. glibc says the same when the locale is not installed and when it ran
-// out of memory loading it; only the first fails again at once. After two failures the program keeps the
-// "C" locale, as every program does with a locale that is not installed.
-void TakeEnvironmentLocale() {
-  if (std::setlocale(LC_ALL, "") == nullptr) std::setlocale(LC_ALL, "");
+// Takes the locale the environment names; 0 when there was not the memory for it. A locale that is not
+// installed leaves the "C" locale, as in every program. The C library tells a shortage of memory by
+// ENOMEM, or (loading from its archive) by a second try that succeeds.
+int TakeEnvironmentLocale() {
+  errno = 0;
+  if (std::setlocale(LC_ALL, "") != nullptr) return 1;
+  if (errno == ENOMEM) return 0;
+  std::setlocale(LC_ALL, "");
+  return 1;
 }
 
 }  // namespace
@@ -364,10 +369,12 @@ int main(int argc, char** argv) {
   // First of all, so that no file the program opens (a locale's, a temporary one) takes the number of a
   // standard stream the program was started without.
   ClaimStandardStreams();
-  TakeEnvironmentLocale();
+  const int localeTaken = TakeEnvironmentLocale();
   PrepareStreams();
   SetMessageLanguage(PreferredMessageLanguage());
   PrepareNoMemoryText();
+  // Without its locale the run would read its files in another code page: better no run.
+  if (!localeTaken) return ReportNoMemory();
   // Out of memory anywhere ends the run with its message; the result file is written last, so never then.
   try {
     return Main(argc, argv);

@@ -33,7 +33,7 @@ memory)
   MORVANE_COUNT_ALLOCATIONS=$work/count LD_PRELOAD=$preload "$cli" "${args[@]}" >tags.expected 2>err ||
     fail "the run without faults: $(cat err)"
   cmp -s out.txt expected.txt || fail "the run without faults wrote the wrong result"
-  total=$(cat count)
+  total=$(head -n1 count)
   [ "$total" -gt 50 ] || fail "only $total allocations counted: the library is not in place"
   for ((n = 1; n <= total + 1; n++)); do
     printf 'old' >out.txt
@@ -101,6 +101,34 @@ kill)
     env $extra LD_PRELOAD=$preload "$cli" -o target.txt '' new.txt || fail "save ($extra) failed"
     cmp -s target.txt new.txt || fail "save ($extra) did not replace the target"
     [ "$(leftovers)" -eq 0 ] || fail "save ($extra) left a temporary file"
+  done
+  ;;
+locale)
+  # An allocation that fails while the C library loads the locale: the run ends out of memory (status 2)
+  # where the C library says so, or the locale is taken on a second try; a failure that the C library
+  # reports as a locale that is not installed leaves the "C" locale, as for one that is not.
+  printf '[d data="日本"]|[d min="6"]|' >m.txt
+  for locale in LC_ALL=C.UTF-8 LANG=ja_JP.UTF-8; do
+    environment=(env -u LC_ALL "$locale")
+    "${environment[@]}" MORVANE_COUNT_ALLOCATIONS=$work/count LD_PRELOAD=$preload "$cli" '' m.txt >out 2>err
+    startup=$(sed -n 2p count)
+    [ "$startup" -gt 0 ] || fail "$locale: no allocation counted before the signal handlers"
+    right=0 out_of_memory=0 c_locale=0
+    for ((n = 1; n <= startup; n++)); do
+      "${environment[@]}" MORVANE_FAIL_ALLOCATION=$n LD_PRELOAD=$preload "$cli" '' m.txt >out 2>err
+      rc=$?
+      if [ "$rc" -eq 0 ] && [ "$(cat out)" = '|日本  |' ]; then
+        right=$((right + 1))
+      elif [ "$rc" -eq 2 ] && grep -q -e ': out of memory$' -e ': メモリが不足しています。$' err; then
+        out_of_memory=$((out_of_memory + 1))
+      elif [ "$rc" -eq 0 ] && [ "$(cat out)" = '|日本|' ]; then
+        c_locale=$((c_locale + 1))
+      else
+        fail "$locale, allocation $n: status $rc, '$(cat out)', $(head -c 200 err)"
+      fi
+    done
+    echo "$locale: $startup allocations before the handlers: $right right, $out_of_memory out of memory, $c_locale in the C locale"
+    [ "$locale" != LC_ALL=C.UTF-8 ] || [ "$out_of_memory" -gt 0 ] || fail "$locale: a shortage of memory in the locale is never told"
   done
   ;;
 naming)
