@@ -23,12 +23,13 @@ const char kCliUsage[] =
     "  the two at most). HEADER and MAIN may also be pipes or FIFOs; datafile files must be regular files.\n"
     "  -o, --output FILE   write the result to FILE with the same write the window's Save uses, instead of\n"
     "                      standard output (\"-\" is standard output); nothing is written when the run did\n"
-    "                      not complete or HEADER or MAIN could not be read\n"
+    "                      not complete or a file could not be read, nor into a file the run reads\n"
     "  -D, --define NAME=VALUE\n"
     "                      before the header, define tag NAME as VALUE, read-only (data and datafile\n"
     "                      in the files cannot change it); repeatable: -D version=1.2 -D \"title=Report\"\n"
     "      --deps FILE     write a make dependency file: the target, then every file the run read or found\n"
-    "                      (HEADER, MAIN, every datafile that exists), and an empty rule for each of them\n"
+    "                      (HEADER, MAIN, every datafile that exists), and an empty rule for each of them;\n"
+    "                      a name that make cannot read (a ';', '=', tab or line break, ...) is refused\n"
     "      --deps-target NAME\n"
     "                      the target of --deps when it is not the -o file\n"
     "      --tags          print the tag list instead of the result: the result row \"（出力結果）\", then\n"
@@ -55,10 +56,11 @@ const char kCliUsage[] =
     "Standard error: each message of the run as it is raised, \"morvane-cli: \" and the message, in "
     "English,\n"
     "or in Japanese when LC_ALL, LC_MESSAGES or LANG begins with \"ja\"; then the warnings of --warn.\n"
-    "Exit status: 0 completed without a message; 1 completed, but a file could not be read (-o writes\n"
-    "nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value named no tag;\n"
-    "4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH included; 74 the output file,\n"
-    "the dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
+    "Exit status: 0 completed without a message; 1 completed, but a file (a datafile too) could not be\n"
+    "read (-o writes nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value\n"
+    "named no tag; 4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH, an output that\n"
+    "is an input or a --deps name make cannot read included (nothing written); 74 the output file, the\n"
+    "dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
 
 namespace {
 
