@@ -170,6 +170,10 @@ descriptors)
   expect_err_line "morvane-cli: -: cannot read: standard input is closed" "- with standard input closed"
   "$cli" - m.txt <&- >out 2>err; rc=$?
   expect_rc 1 "HEADER - with standard input closed"; expect_out '<>' "HEADER - with standard input closed"
+  # Standard input redirected from a file is read from where it stands to its end.
+  printf 'skipped<[h]>' >late.txt
+  { dd bs=1 count=7 of=/dev/null 2>/dev/null; "$cli" h.txt - >out 2>err; } <late.txt; rc=$?
+  expect_rc 0 "- from the middle of a file"; expect_out '<H>' "- from the middle of a file"
   "$cli" h.txt m.txt <&- >out 2>err; rc=$?
   expect_rc 0 "standard input closed but not read"; expect_out '<H>' "standard input closed but not read"
   "$cli" h.txt m.txt >&- 2>err; rc=$?
