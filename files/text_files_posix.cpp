@@ -187,8 +187,8 @@ int TemporaryTemplate(const char* target, char temporary[kNativePathSize]) {
   return formedLength >= 0 && static_cast<size_t>(formedLength) < kNativePathSize;
 }
 
-// A hidden name beside `target` that no file has had before, as far as one can tell: six characters drawn
-// from the process, the clock and a counter.
+// A hidden name beside `target` ending in six characters drawn from the process, the clock and a counter.
+// The link that uses it refuses a name that is taken, and the caller draws again.
 int TemporaryName(const char* target, char temporary[kNativePathSize]) {
   static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
   static uint64_t counter = 0;
