@@ -59,11 +59,15 @@ void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version
 }
 
 void DefineBuiltins() {
-  ClockReading clock;
-  VersionReading version;
-  ReadClock(&clock);
-  ReadVersion(&version);
-  DefineBuiltinsFrom(clock, version);
+  const BuiltinReadings readings = ReadBuiltinReadings();
+  DefineBuiltinsFrom(readings.clock, readings.version);
+}
+
+BuiltinReadings ReadBuiltinReadings() {
+  BuiltinReadings readings;
+  ReadClock(&readings.clock);
+  ReadVersion(&readings.version);
+  return readings;
 }
 
 int ParseSourceDateEpoch(const char* text, int64_t* seconds) {

@@ -36,6 +36,13 @@ void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version
 // Reads the clock and the version once and defines the variables.
 void DefineBuiltins();
 
+// One reading of both, for runs that must all show the same date and time.
+struct BuiltinReadings {
+  ClockReading clock;
+  VersionReading version;
+};
+BuiltinReadings ReadBuiltinReadings();
+
 // Fills a clock reading from a broken-down local time. 0 when its year does not fit the 16-bit field.
 int ClockFromLocalTime(const std::tm& local, uint16_t milliseconds, ClockReading* clock);
 

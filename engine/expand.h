@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/tag_table.h"
 
@@ -41,6 +42,41 @@ struct FieldSpec {
   FieldPadding padding;
 };
 
+// The byte ranges of a text that fields of literal values wrote, in order, apart and not empty: no pass
+// reads them again, neither for tag expressions nor for escapes, and the final pass copies them as they
+// stand. An expression that runs into one ends where it begins, as at the end of the text.
+struct LiteralSpan {
+  uint32_t begin;
+  uint32_t end;
+};
+
+class LiteralSpans {
+ public:
+  void Clear() { spans_.clear(); }
+  bool Empty() const { return spans_.empty(); }
+  size_t Count() const { return spans_.size(); }
+  const LiteralSpan& operator[](size_t index) const { return spans_[index]; }
+  // Adds [begin, end) behind the last span, joining the two when they touch.
+  void Add(uint32_t begin, uint32_t end) {
+    if (begin == end) return;
+    if (!spans_.empty() && spans_.back().end == begin) {
+      spans_.back().end = end;
+    } else {
+      spans_.push_back(LiteralSpan{begin, end});
+    }
+  }
+  bool operator==(const LiteralSpans& other) const {
+    if (spans_.size() != other.spans_.size()) return false;
+    for (size_t i = 0; i < spans_.size(); ++i) {
+      if (spans_[i].begin != other.spans_[i].begin || spans_[i].end != other.spans_[i].end) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<LiteralSpan> spans_;
+};
+
 // The output cursor of a running pass and the position of the terminator's slot, which no write may take.
 struct PassOutput {
   char* cursor;
@@ -51,6 +87,8 @@ struct PassOutput {
   // The start of the pass output, when known: a field larger than the whole buffer is told apart from a
   // result that outgrows it.
   const char* start = nullptr;
+  // Where the pass records the literal fields it writes (with `start`), or nullptr: then they are text.
+  LiteralSpans* literal = nullptr;
 
   uint32_t Room() const { return static_cast<uint32_t>(limit - cursor); }
   // Makes sure `count` more bytes fit before the terminator's slot; raises ExpansionOverflow otherwise.
@@ -86,9 +124,12 @@ struct PassStats {
   const char* firstReference = nullptr;  // the '[' of the pass's first reference, in its input
 };
 
-// One pass from input into output (capacity bytes). Returns the pass count.
+// One pass from input into output (capacity bytes). Returns the pass count. `inputLiteral` are the literal
+// spans of the input, which then must be a working buffer (the pass marks a span's start with a NUL while it
+// reads up to it, and restores it); `outputLiteral` receives those of the output.
 uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal,
-                    PassStats* stats = nullptr);
+                    PassStats* stats = nullptr, const LiteralSpans* inputLiteral = nullptr,
+                    LiteralSpans* outputLiteral = nullptr);
 
 // Most ordinary passes one expansion may take before it is taken to run away.
 inline constexpr uint32_t kMaxPasses = 4096;
@@ -152,6 +193,7 @@ enum class ExpansionEvent : uint8_t {
   kTableFull,           // a new tag while the table is full: the '[' stays as text
   kReadOnly,            // data or datafile on a read-only tag: ignored (`keyword`)
   kDatafileUnreadable,  // a datafile that could not be read (`word`: the path); LastFileError says why
+  kLiteralIgnored,      // literal= in an expression that sets no value (`word`: its value)
 };
 
 struct ExpansionNotice {
@@ -163,19 +205,28 @@ struct ExpansionNotice {
   const char* word;        // see the event; nullptr when it names none
   uint32_t number;
   const char* keyword;  // the keyword whose value the notice is about, or nullptr
+  const TagEntry* tag;  // the expression's tag as the notice arises, or nullptr
+  // Where the pass's input stops reading before a literal field (the text an expression reads ends there,
+  // and a message quotes nothing beyond it), or nullptr when the text's own end comes first.
+  const char* literalStop;
 };
 
-// Called for every notice of the expansions that follow; one function and its context, no allocation.
+// Called for every notice of the expansions that follow, and, when `referenced` is set, for every reference
+// that writes a tag's value (no mistake: for a caller that counts which tags a run uses); functions and their
+// context, no allocation.
 struct ExpansionObserver {
   void (*notify)(void* context, const ExpansionNotice& notice) = nullptr;
   void* context = nullptr;
+  void (*referenced)(void* context, const TagEntry& tag) = nullptr;
 };
 
 // Installs `observer` (an empty one removes it). With none, the engine does no work for notices.
 void SetExpansionObserver(const ExpansionObserver& observer);
 
-// The observer and the running pass, as the engine's parts read them.
+// The observer and the running pass, as the engine's parts read them, and where the running pass's input
+// stops before its next literal field (nullptr when none follows).
 extern ExpansionObserver gExpansionObserver;
 extern uint32_t gExpansionPass;
+extern const char* gExpansionLiteralStop;
 
 }  // namespace morvane

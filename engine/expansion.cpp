@@ -16,6 +16,7 @@ char* ScratchBuffer = nullptr;
 uint32_t gScratchBufferSize = 0;
 ExpansionObserver gExpansionObserver;
 uint32_t gExpansionPass = 0;
+const char* gExpansionLiteralStop = nullptr;
 
 namespace {
 
@@ -74,20 +75,80 @@ inline const char* SkipOrdinary(const char* p, const char* end) {
   }
 }
 
+// Walks the literal spans of a text in order. While the text before the next span is read, that span's first
+// byte is a NUL, so everything that reads up to a terminator (the scan of ordinary bytes, a tag expression,
+// an escape's second byte) stops where the span begins; the byte is restored before the span is taken.
+// Spans only ever belong to working buffers, which may be written; those behind the text's end (a NUL that
+// a field wrote cut the text there) are no part of it.
+class SpanCursor {
+ public:
+  SpanCursor(const char* text, const char* textEnd, const LiteralSpans* spans)
+      : text_(const_cast<char*>(text)), textEnd_(textEnd), spans_(spans) {
+    MarkNext();
+  }
+  SpanCursor(const SpanCursor&) = delete;
+  SpanCursor& operator=(const SpanCursor&) = delete;
+  ~SpanCursor() { Unmark(); }
+
+  // The terminator of what may be read now: the next span's first byte, or the text's own terminator.
+  const char* Stop() const { return marked_ != nullptr ? marked_ : textEnd_; }
+  // Whether the NUL at p is a span's start rather than the text's end.
+  bool AtSpan(const char* p) const { return p == marked_; }
+  // The span that begins at Stop(), within the text; the next one is marked.
+  LiteralSpan Take() {
+    Unmark();
+    LiteralSpan span = (*spans_)[next_++];
+    const uint32_t length = static_cast<uint32_t>(textEnd_ - text_);
+    if (span.end > length) span.end = length;
+    MarkNext();
+    return span;
+  }
+
+ private:
+  void MarkNext() {
+    if (spans_ == nullptr || next_ >= spans_->Count()) return;
+    const LiteralSpan& span = (*spans_)[next_];
+    if (text_ + span.begin >= textEnd_) return;
+    marked_ = text_ + span.begin;
+    markedByte_ = *marked_;
+    *marked_ = '\0';
+    gExpansionLiteralStop = marked_;
+  }
+  void Unmark() {
+    if (marked_ == nullptr) return;
+    *marked_ = markedByte_;
+    marked_ = nullptr;
+    gExpansionLiteralStop = nullptr;
+  }
+
+  char* text_;
+  const char* textEnd_;
+  const LiteralSpans* spans_;
+  size_t next_ = 0;
+  char* marked_ = nullptr;
+  char markedByte_ = 0;
+};
+
 // What an ordinary pass over a text would meet, found without writing anything.
 struct TextScan {
   bool bracket = false;  // a '[' that the pass would hand to ProcessTag; the scan stops there
   bool escape = false;   // an escape before that point
 };
 
-TextScan ScanText(const char* text) {
+TextScan ScanText(const char* text, const LiteralSpans* literal) {
   TextScan scan;
-  const char* const end = text + std::strlen(text);
+  SpanCursor spans(text, text + std::strlen(text), literal);
+  const char* end = spans.Stop();
   const char* p = text;
   for (;;) {
     p = SkipOrdinary(p, end);
     const char c = *p;
-    if (c == '\0') return scan;
+    if (c == '\0') {
+      if (!spans.AtSpan(p)) return scan;
+      p = text + spans.Take().end;
+      end = spans.Stop();
+      continue;
+    }
     if (c == '[') {
       scan.bracket = true;
       return scan;
@@ -103,11 +164,14 @@ TextScan ScanText(const char* text) {
 
 }  // namespace
 
-uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal, PassStats* stats) {
+uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFinal, PassStats* stats,
+                    const LiteralSpans* inputLiteral, LiteralSpans* outputLiteral) {
   PassStats counts;
-  PassOutput out{output, output + capacity - 1, 0, output};
+  if (outputLiteral != nullptr) outputLiteral->Clear();
+  PassOutput out{output, output + capacity - 1, 0, output, outputLiteral};
   // The input never changes during a pass, so its terminator stays where it is.
-  const char* const end = input + std::strlen(input);
+  SpanCursor spans(input, input + std::strlen(input), inputLiteral);
+  const char* end = spans.Stop();
   const char* in = input;
   for (;;) {
     const char* run = in;
@@ -119,7 +183,20 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
       out.cursor += length;
     }
     const char c = *in;
-    if (c == '\0') break;
+    if (c == '\0') {
+      if (!spans.AtSpan(in)) break;
+      // A literal span is copied as it stands and stays literal.
+      const LiteralSpan span = spans.Take();
+      const uint32_t length = span.end - span.begin;
+      out.Reserve(length);
+      const uint32_t begin = static_cast<uint32_t>(out.cursor - output);
+      CopyBytes(out.cursor, input + span.begin, length);
+      out.cursor += length;
+      if (outputLiteral != nullptr) outputLiteral->Add(begin, begin + length);
+      in = input + span.end;
+      end = spans.Stop();
+      continue;
+    }
     if (c == '[') {
       TagOutcome outcome;
       const char* const expression = in;
@@ -150,29 +227,41 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
 
 namespace {
 
+// The working buffers of one expansion, each with the literal spans of the text it holds.
+struct WorkingText {
+  char* bytes;
+  LiteralSpans literal;
+};
+
 // Ordinary passes until one would meet no '[': returns the text they leave, the source itself when none
-// ran, and whether it holds an escape. Raises RunawayExpansion for an expansion that could never end.
-const char* OrdinaryPasses(const char* source, char* out, char* other, uint32_t size, bool* hasEscape) {
+// ran, whether it holds an escape, and its literal spans (nullptr for the source, which has none). Raises
+// RunawayExpansion for an expansion that could never end.
+const char* OrdinaryPasses(const char* source, WorkingText* out, WorkingText* other, uint32_t size,
+                           bool* hasEscape, const LiteralSpans** textLiteral) {
   // The first pass reads the source where it stands: nothing writes to it before the final copy. Each later
   // pass reads one working buffer and writes the other; the hand-over swaps them.
   const char* in = source;
+  const LiteralSpans* inLiteral = nullptr;
   uint64_t bytesRead = 0;
   uint64_t tagsHandled = 0;
   for (uint32_t passes = 1;; ++passes) {
+    *textLiteral = inLiteral;
     // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
-    const TextScan scan = ScanText(in);
+    const TextScan scan = ScanText(in, inLiteral);
     *hasEscape = scan.escape;
     if (!scan.bracket) return in;
     PassStats stats;
     gExpansionPass = passes;
-    ExpandPass(out, size, in, 0, &stats);
+    ExpandPass(out->bytes, size, in, 0, &stats, inLiteral, &out->literal);
     if (stats.count == 0) {
       // Only literal brackets, so the output equals the input; the final pass takes them again.
       *hasEscape = true;
       return in;
     }
-    // Without a definition the table did not change, so an unchanged text would repeat forever.
-    if (stats.definitions == 0 && std::strcmp(out, in) == 0) {
+    // Without a definition the table did not change, so an unchanged text would repeat forever. A text that
+    // only became literal is no repetition: the next pass reads less of it.
+    if (stats.definitions == 0 && std::strcmp(out->bytes, in) == 0 &&
+        (inLiteral != nullptr ? *inLiteral == out->literal : out->literal.Empty())) {
       throw RunawayExpansion{ExpansionFailure::kUnchangedPass, stats.firstReference};
     }
     if (passes == gBudget.passes) throw RunawayExpansion{ExpansionFailure::kTooManyPasses};
@@ -180,21 +269,24 @@ const char* OrdinaryPasses(const char* source, char* out, char* other, uint32_t 
     tagsHandled += stats.count;
     if (bytesRead > gBudget.bytes) throw RunawayExpansion{ExpansionFailure::kTooMuchText};
     if (tagsHandled > gBudget.tags) throw RunawayExpansion{ExpansionFailure::kTooManyExpressions};
-    in = out;
+    in = out->bytes;
+    inLiteral = &out->literal;
     std::swap(out, other);
   }
 }
 
 // The final pass: `text` (the last ordinary pass's output, or the source when no pass ran) with each escape
-// turned into '[', into destination. `spare`, a working buffer, is given when text is the source, which the
-// destination may be; the final pass is never longer than its input, so it always fits and cannot fail.
-void FinalPass(char* destination, const char* text, bool hasEscape, char* spare, uint32_t size) {
+// turned into '[', into destination; literal spans come out as they stand. `spare`, a working buffer, is
+// given when text is the source, which the destination may be; the final pass is never longer than its
+// input, so it always fits and cannot fail.
+void FinalPass(char* destination, const char* text, const LiteralSpans* literal, bool hasEscape, char* spare,
+               uint32_t size) {
   if (!hasEscape) {
     if (destination != text) std::memmove(destination, text, std::strlen(text) + 1);
   } else if (spare == nullptr) {
-    ExpandPass(destination, size, text, 1);
+    ExpandPass(destination, size, text, 1, nullptr, literal);
   } else {
-    ExpandPass(spare, size, text, 1);
+    ExpandPass(spare, size, text, 1, nullptr, literal);
     std::memcpy(destination, spare, std::strlen(spare) + 1);
   }
 }
@@ -242,10 +334,13 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     if (sourceLength == size) throw ExpansionOverflow{};
 
     bool hasEscape = false;
-    const char* text = OrdinaryPasses(source, output.get(), input.get(), size, &hasEscape);
+    WorkingText first{output.get(), {}};
+    WorkingText second{input.get(), {}};
+    const LiteralSpans* literal = nullptr;
+    const char* text = OrdinaryPasses(source, &first, &second, size, &hasEscape, &literal);
     // When no pass ran, the text is the source and the output buffer is free for the final pass.
     if (destination != nullptr)
-      FinalPass(destination, text, hasEscape, text == source ? output.get() : nullptr, size);
+      FinalPass(destination, text, literal, hasEscape, text == source ? output.get() : nullptr, size);
     succeeded = 1;
   } catch (const ExpansionOverflow& overflow) {
     gLastFailure.bytes = overflow.bytes;

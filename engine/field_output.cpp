@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "text/byte_copy.h"
 #include "engine/expand.h"
+#include "text/byte_copy.h"
 #include "text/text.h"
 #include "text/unicode_width.h"
 
@@ -204,10 +204,16 @@ void WriteField(PassOutput& out, const TagEntry& entry, const FieldSpec& spec) {
   if (spec.loop == 0) return;
   const uint32_t length = entry.data != nullptr ? entry.length : 0;
   const char* value = entry.data != nullptr ? entry.data : "";
+  const char* const fieldStart = out.cursor;
   if (ActiveCodePage() == kCodePageUtf8) {
     WriteColumnField(out, entry, value, length, spec);
   } else {
     WriteByteField(out, entry, value, length, spec);
+  }
+  // The whole field of a literal value, its padding and its copies, is marked: no later pass reads it.
+  if (entry.Literal() && out.literal != nullptr) {
+    out.literal->Add(static_cast<uint32_t>(fieldStart - out.start),
+                     static_cast<uint32_t>(out.cursor - out.start));
   }
 }
 

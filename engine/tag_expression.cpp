@@ -10,14 +10,26 @@ namespace morvane {
 
 namespace {
 
-enum class Keyword : uint8_t { kData, kDatafile, kReadonly, kLoop, kMin, kMax, kAlign, kPadding, kNone };
+enum class Keyword : uint8_t {
+  kData,
+  kDatafile,
+  kReadonly,
+  kLoop,
+  kMin,
+  kMax,
+  kAlign,
+  kPadding,
+  kLiteral,
+  kNone
+};
 
 // In the order a word is compared with them.
-constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",
-                                     "min",  "max",      "align",    "padding"};
+constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",   "min",
+                                     "max",  "align",    "padding",  "literal"};
+static_assert(sizeof kKeywords / sizeof kKeywords[0] == static_cast<size_t>(Keyword::kNone));
 
 Keyword MatchKeyword(const char* word) {
-  for (int i = 0; i < 8; ++i) {
+  for (int i = 0; i < static_cast<int>(Keyword::kNone); ++i) {
     if (KeywordEquals(word, kKeywords[i])) return static_cast<Keyword>(i);
   }
   return Keyword::kNone;
@@ -35,6 +47,11 @@ struct Expression {
   const char* start = nullptr;  // its '['
   const char* name = "";
   bool valueNoticed = false;  // the value being applied was already noticed (unquoted), so it is not again
+  bool valueSet = false;      // data or datafile gave the tag a value
+  bool valueRefused = false;  // data or datafile met a read-only tag (which is noticed as such)
+  // What literal= said, where it said yes or no: the value the expression sets is literal or not.
+  enum class LiteralChoice : uint8_t { kUnsaid, kYes, kNo } literal = LiteralChoice::kUnsaid;
+  const char* literalAt = nullptr;  // where that literal= value stands, for a notice
 };
 
 bool Observed() {
@@ -45,8 +62,8 @@ bool Observed() {
 void Notify(const Expression& expression, ExpansionEvent event, const char* at, const char* word = nullptr,
             const char* keyword = nullptr, uint32_t number = 0) {
   if (!Observed()) return;
-  const ExpansionNotice notice{event, expression.start, at,     gExpansionPass, expression.name,
-                               word,  number,           keyword};
+  const ExpansionNotice notice{event, expression.start, at,      gExpansionPass, expression.name,
+                               word,  number,           keyword, expression.tag, gExpansionLiteralStop};
   gExpansionObserver.notify(gExpansionObserver.context, notice);
 }
 
@@ -79,7 +96,9 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
       // A read-only tag keeps its value; the expression is still a definition.
       if (!tag->ReadOnly()) {
         tag->SetData(value, static_cast<uint32_t>(std::strlen(value)));
+        expression.valueSet = true;
       } else {
+        expression.valueRefused = true;
         Notify(expression, ExpansionEvent::kReadOnly, at, nullptr, "data");
       }
       break;
@@ -93,10 +112,12 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
           const uint32_t length = static_cast<uint32_t>(std::strlen(ScratchBuffer));
           out.reread += length;
           tag->SetData(ScratchBuffer, length);
+          expression.valueSet = true;
         } else {
           Notify(expression, ExpansionEvent::kDatafileUnreadable, at, path);
         }
       } else {
+        expression.valueRefused = true;
         Notify(expression, ExpansionEvent::kReadOnly, at, nullptr, "datafile");
       }
       break;
@@ -142,8 +163,35 @@ void ApplyValue(Expression& expression, Keyword keyword, const char* value, cons
         }
       }
       break;
+    case Keyword::kLiteral:
+      if (KeywordEquals(value, "yes")) {
+        expression.literal = Expression::LiteralChoice::kYes;
+        expression.literalAt = at;
+      } else if (KeywordEquals(value, "no")) {
+        expression.literal = Expression::LiteralChoice::kNo;
+        expression.literalAt = at;
+      } else {
+        if (!expression.valueNoticed) Notify(expression, ExpansionEvent::kBadChoice, at, value, "literal");
+      }
+      break;
     case Keyword::kNone:
       break;
+  }
+}
+
+// The mark of the value that the expression set: literal when it said literal="yes", else not. Where it set
+// no value, a literal= it said is ignored; on a read-only tag the notice of the refused value tells it.
+void MarkValue(Expression& expression) {
+  using LiteralChoice = Expression::LiteralChoice;
+  if (expression.valueSet) {
+    if (expression.literal == LiteralChoice::kYes) {
+      expression.tag->flags |= TAG_LITERAL;
+    } else {
+      expression.tag->flags &= ~TAG_LITERAL;
+    }
+  } else if (expression.literal != LiteralChoice::kUnsaid && !expression.valueRefused) {
+    Notify(expression, ExpansionEvent::kLiteralIgnored, expression.literalAt,
+           expression.literal == LiteralChoice::kYes ? "yes" : "no", "literal");
   }
 }
 
@@ -332,11 +380,14 @@ int ProcessTag(PassOutput& out, const char*& in, TagOutcome* outcome) {
     result = TagOutcome::kMissing;
     return 0;
   }
+  MarkValue(expression);
   if (expression.definition) {
     result = TagOutcome::kDefinition;
     return 1;
   }
   WriteField(out, *expression.tag, expression.spec);
+  if (gExpansionObserver.referenced != nullptr)
+    gExpansionObserver.referenced(gExpansionObserver.context, *expression.tag);
   result = TagOutcome::kReference;
   return 1;
 }

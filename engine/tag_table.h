@@ -10,6 +10,10 @@ inline constexpr int kTagNameMax = 31;
 
 inline constexpr uint32_t TAG_IN_USE = 1;
 inline constexpr uint32_t TAG_READONLY = 2;
+// The value is literal: a reference writes it as a field that no later pass reads again, so its '[', ']',
+// '\' and '"' come out as they stand. Set with the value (literal="yes", the command line's -D), cleared by
+// any value set without it.
+inline constexpr uint32_t TAG_LITERAL = 4;
 
 class TagEntry {
  public:
@@ -28,6 +32,7 @@ class TagEntry {
 
   bool InUse() const { return (flags & TAG_IN_USE) != 0; }
   bool ReadOnly() const { return (flags & TAG_READONLY) != 0; }
+  bool Literal() const { return (flags & TAG_LITERAL) != 0; }
 
   uint32_t flags = 0;
   char name[kTagNameMax + 1] = {};

@@ -2,7 +2,10 @@
 // against which a path that begins with a backslash is resolved.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "text/text.h"
 
@@ -102,6 +105,48 @@ void ClaimStandardStreams();
 enum class StandardStream : uint8_t { kInput, kOutput, kError };
 // Whether the process was started without that stream (ClaimStandardStreams found it closed).
 bool StandardStreamWasClosed(StandardStream stream);
+
+// A file read in pieces, for data far larger than a text: "-" is standard input, and a pipe or a FIFO is
+// read to its end as cat reads it.
+class FileStream {
+ public:
+  FileStream() = default;
+  ~FileStream();
+  FileStream(const FileStream&) = delete;
+  FileStream& operator=(const FileStream&) = delete;
+
+  // Opens the file named as given (as ReadNamedStream takes it). 1, or 0 with LastFileError.
+  int Open(const char* path);
+  // Reads up to `size` bytes: the count, 0 at the end, -1 on a failure (errno tells on POSIX).
+  long Read(char* buffer, size_t size);
+  // The system's descriptor of the open file (POSIX), for waiting on it; -1 when none is open.
+  int Descriptor() const { return descriptor_; }
+
+ private:
+  int descriptor_ = -1;
+  void* handle_ = nullptr;  // Windows
+  bool owned_ = false;
+};
+
+// A file written into a temporary beside the file it is for, to take that file's place later: many files
+// written as one, put on disk with one sync and renamed only once all are complete.
+struct StagedFile {
+  std::string temporary;  // in the file system's form; empty when nothing is staged
+  std::string target;
+  std::vector<std::string> madeFolders;  // folders made for it, the outermost first
+};
+
+// Writes `length` bytes of `text` into a new temporary beside the file `path` names (resolved as
+// WriteTextFile resolves it), which takes over that file's mode and owner (or gets the usual mode), without
+// waiting for the disk. With `makeFolders`, the folders of the path that do not exist are made. 1 on
+// success; 0, with LastFileError, and nothing left behind.
+int StageTextFile(const char* path, const char* text, uint32_t length, bool makeFolders, StagedFile* staged);
+// Puts the content of every staged file on the disk: one sync of each file system they lie on.
+int SyncStagedFiles(const std::vector<const StagedFile*>& files);
+// The staged file takes the place of its target. 1 on success; 0, with LastFileError.
+int CommitStagedFile(const StagedFile& file);
+// Removes the temporaries, then the folders made for them that are empty.
+void DiscardStagedFiles(const std::vector<const StagedFile*>& files);
 
 // Removes the temporary file of a write under way, if it has one; safe inside a signal handler, so that a
 // write interrupted by SIGINT or SIGTERM leaves nothing behind.

@@ -27,6 +27,10 @@ void SetFileError(FileError error, int systemError = 0);
 // Remembers that the process was started without `stream`.
 void SetStandardStreamClosed(StandardStream stream);
 
+// The name the system opens for a resolved path in the active code page (POSIX: '/' separators, in the
+// locale's encoding of file names). 0, with LastFileError, when it has none or does not fit `size` bytes.
+int NativeFileName(const char* formed, char* native, size_t size);
+
 // Length of a drive prefix ("X:") that begins `path` on platforms with drive letters, else 0.
 size_t DrivePrefixLength(const char* path);
 

@@ -525,4 +525,13 @@ int ReadModuleFileName(char* buffer, uint32_t size) {
   return 1;
 }
 
+int NativeFileName(const char* formed, char* native, size_t size) {
+  char converted[kNativePathSize];
+  if (!NativePath(formed, converted)) return 0;
+  const size_t length = std::strlen(converted);
+  if (length >= size) return Fail(FileError::kPathTooLong);
+  std::memcpy(native, converted, length + 1);
+  return 1;
+}
+
 }  // namespace morvane

@@ -303,4 +303,11 @@ int ReadModuleFileName(char* buffer, uint32_t size) {
   return 1;
 }
 
+int NativeFileName(const char* formed, char* native, size_t size) {
+  const size_t length = std::strlen(formed);
+  if (length >= size) return Fail(FileError::kPathTooLong);
+  std::memcpy(native, formed, length + 1);
+  return 1;
+}
+
 }  // namespace morvane

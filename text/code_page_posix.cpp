@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "text/code_page_platform.h"
+#include "text/locale_charset_posix.h"
 #include "text/text.h"
 
 namespace morvane {
@@ -27,6 +28,11 @@ int ActivatePlatformCodePage() {
   const int result = DetectPlatformCodePage(&codePage);
   SetActiveCodePage(codePage);
   return result;
+}
+
+int Utf8ToActiveCodePage(const char* utf8, std::string* converted) {
+  const char* charset = ActiveCodePageCharset();
+  return charset != nullptr && ConvertText("UTF-8", charset, utf8, converted);
 }
 
 }  // namespace morvane

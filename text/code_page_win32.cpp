@@ -1,6 +1,8 @@
 // The active code page on Windows: the system's ANSI code page, with the lead bytes the system reports.
 #include <windows.h>
 
+#include <vector>
+
 #include "text/code_page_platform.h"
 #include "text/text.h"
 
@@ -42,6 +44,23 @@ int ActivatePlatformCodePage() {
     SetActiveCodePage(codePage);
   }
   return result;
+}
+
+int Utf8ToActiveCodePage(const char* utf8, std::string* converted) {
+  const int wideLength = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
+  if (wideLength <= 0) return 0;
+  std::vector<wchar_t> wide(static_cast<size_t>(wideLength));
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide.data(), wideLength);
+  const UINT codePage = static_cast<UINT>(ActiveCodePage());
+  BOOL lossy = FALSE;
+  const int length =
+      WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), -1, nullptr, 0, nullptr, &lossy);
+  if (length <= 0 || lossy) return 0;
+  std::vector<char> bytes(static_cast<size_t>(length));
+  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), -1, bytes.data(), length, nullptr,
+                      nullptr);
+  *converted = bytes.data();
+  return 1;
 }
 
 }  // namespace morvane

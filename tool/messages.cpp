@@ -48,6 +48,8 @@ constexpr Message kMessages[] = {
      "-D には NAME=VALUE を指定してください（'{1}' ではなく）"},
     {MessageId::kDefineBadName, "-D {1}: a tag name has at most 31 bytes and no space or ']'",
      "-D {1}: タグの名前は 31 バイトまでで、空白と ] を含められません"},
+    {MessageId::kDefineTableFull, "-D {1}: more tags than the table holds ({2} besides the built-ins)",
+     "-D {1}: タグ表に入りきりません（組み込み変数のほかに {2} 個まで）"},
     {MessageId::kDepsNeedTarget, "--deps needs a target: -o FILE or --deps-target NAME",
      "--deps にはターゲットが要ります: -o FILE か --deps-target NAME"},
     {MessageId::kDepsSameFile, "--deps {1} is the same file as {2}: writing the rules there would replace it",
@@ -81,6 +83,72 @@ constexpr Message kMessages[] = {
     // kWarningInPass: {1} file, {2} pass, {3} the warning, {4} the expression's first bytes
     {MessageId::kWarningInPass, "{1}: pass {2}: warning: {3}, in '{4}'",
      "{1}: {2} 回目の展開: 警告: {3}（'{4}' の中）"},
+    {MessageId::kDefineNeverReferenced, "warning: -D '{1}' is never referenced",
+     "警告: -D '{1}' はどこからも参照されていません"},
+    {MessageId::kNeedsRows, "{1} needs --rows DATA", "{1} には --rows DATA が要ります"},
+    {MessageId::kBadJobs, "-j needs a number of jobs from 1 to {2}, not '{1}'",
+     "-j には 1 から {2} までのジョブ数を指定してください（'{1}' ではなく）"},
+    {MessageId::kBadShard, "--shard needs K/N with 1 <= K <= N, not '{1}'",
+     "--shard には 1 <= K <= N の K/N を指定してください（'{1}' ではなく）"},
+    {MessageId::kRowsStandardInput, "--rows - and {1} cannot both be standard input ('-')",
+     "--rows - と {1} の両方を標準入力（-）にはできません"},
+    {MessageId::kUnknownRowsFormat, "unknown --rows-format '{1}': csv, tsv or jsonl",
+     "--rows-format '{1}' は使えません: csv、tsv、jsonl のどれかです"},
+    {MessageId::kRowsFormatFromName,
+     "--rows {1}: the format cannot be told from the name (.csv, .tsv, .jsonl): give --rows-format",
+     "--rows {1}: 名前から形式がわかりません（.csv、.tsv、.jsonl）。--rows-format を指定してください"},
+    {MessageId::kFieldGivenByDefine, "{1}:{2}: field '{3}' is also given with -D",
+     "{1}:{2}: フィールド '{3}' は -D でも指定されています"},
+    {MessageId::kFieldBadName, "{1}:{2}: field name '{3}' cannot be a tag's (1 to 31 bytes, no space or ']')",
+     "{1}:{2}: フィールド名 '{3}' はタグの名前になりません（1 から 31 バイト、空白と ] は不可）"},
+    {MessageId::kFieldDuplicateName, "{1}:{2}: field name '{3}' is given twice",
+     "{1}:{2}: フィールド名 '{3}' が二度あります"},
+    {MessageId::kRecordTooManyFields, "{1}:{2}: {3} fields, where the first row names {4}",
+     "{1}:{2}: フィールドが {3} 個あります。最初の行の名前は {4} 個です"},
+    {MessageId::kRecordTooFewFields, "{1}:{2}: only {3} fields, where the first row names {4}",
+     "{1}:{2}: フィールドが {3} 個しかありません。最初の行の名前は {4} 個です"},
+    {MessageId::kRecordUnclosedQuote, "{1}:{2}: a quoted field is not closed before the end of the data",
+     "{1}:{2}: \" で始まるフィールドがデータの終わりまで閉じられていません"},
+    {MessageId::kRecordFieldTooLarge, "{1}:{2}: field '{3}' holds more than 1,048,575 bytes",
+     "{1}:{2}: フィールド '{3}' が 1,048,575 バイトを超えています"},
+    {MessageId::kRecordNotAnObject, "{1}:{2}: the line is no JSON object ({ ... })",
+     "{1}:{2}: この行は JSON のオブジェクト（{ ... }）ではありません"},
+    {MessageId::kRecordBadJson, "{1}:{2}: the JSON does not read: expected {3}",
+     "{1}:{2}: JSON として読めません: {3} があるはずです"},
+    {MessageId::kRecordNestedValue,
+     "{1}:{2}: the value of '{3}' is an object or an array; a field holds a string, a number, true, false or "
+     "null",
+     "{1}:{2}: '{3}' の値がオブジェクトか配列です。フィールドの値は文字列、数、true、false、null です"},
+    {MessageId::kRecordNotInCodePage,
+     "{1}:{2}: the value of '{3}' holds a \\u character that the active code page cannot hold",
+     "{1}:{2}: '{3}' の値に現在のコードページで表せない \\u の文字があります"},
+    {MessageId::kRecordOutputEmpty, "{1}:{2}: -o gives an empty file name",
+     "{1}:{2}: -o のファイル名が空です"},
+    {MessageId::kRecordOutputEscapes,
+     "{1}:{2}: -o gives '{3}', which is absolute or climbs with '..' where the pattern does not",
+     "{1}:{2}: -o が '{3}' になります。パターンにない絶対パスか '..' です"},
+    {MessageId::kRecordOutputTooLong, "{1}:{2}: -o gives a path longer than 259 bytes",
+     "{1}:{2}: -o のパスが 259 バイトを超えます"},
+    {MessageId::kRecordTableFull,
+     "{1}:{2}: the record's fields and the -D are more tags than the table holds ({3} besides the built-ins)",
+     "{1}:{2}: レコードのフィールドと -D がタグ表に入りきりません（組み込み変数のほかに {3} 個まで）"},
+    {MessageId::kDataCannotRead, "{1}: cannot read: {2}", "{1}: 読み込めません: {2}"},
+    {MessageId::kRecordOutputTwice, "{1}:{2}: -o gives '{3}', as the record of line {4} does",
+     "{1}:{2}: -o が '{3}' になります。{4} 行目のレコードと同じです"},
+    {MessageId::kRecordOutputNotFolder, "{1}:{2}: -o gives '{3}': cannot make its folder: {4}",
+     "{1}:{2}: -o が '{3}' になります。フォルダーを作れません: {4}"},
+    {MessageId::kRecordsFailed, "{1}: {2} of {3} records failed: no file written",
+     "{1}: {3} 件のレコードのうち {2} 件が失敗しました。ファイルは書き込まれていません"},
+    {MessageId::kRecordsFailedKept, "{1}: {2} of {3} records failed; the files of the others are written",
+     "{1}: {3} 件のレコードのうち {2} 件が失敗しました。ほかのファイルは書き込まれました"},
+    {MessageId::kRecordsFailedStreamed, "{1}: {2} of {3} records failed",
+     "{1}: {3} 件のレコードのうち {2} 件が失敗しました"},
+    {MessageId::kRecordsReplacedSome, "{1}: cannot write: {2}; {3} of {4} files were written",
+     "{1}: 書き込めません: {2}。{4} 個のファイルのうち {3} 個は書き込まれました"},
+    {MessageId::kFieldNeverReferenced, "warning: field '{1}' of {2} is never referenced",
+     "警告: {2} のフィールド '{1}' はどこからも参照されていません"},
+    {MessageId::kWorkerLost, "a worker process ended before it finished its records: no file written",
+     "ワーカープロセスがレコードを終える前に終了しました。ファイルは書き込まれていません"},
     // kCannotReadDatafile: {1} the file being expanded, {2} the datafile, {3} the cause
     {MessageId::kCannotReadDatafile, "{1}: datafile {2}: cannot read: {3}",
      "{1}: datafile {2} を読み込めません: {3}"},
@@ -278,8 +346,8 @@ std::string NumberReason(const char* value) {
 // The keyword a mistyped word most likely meant: one at most two edits away (letters inserted, dropped,
 // changed or swapped), compared without regard to case; empty when none is that close.
 std::string NearestKeyword(const std::string& word) {
-  static constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",
-                                              "min",  "max",      "align",    "padding"};
+  static constexpr const char* kKeywords[] = {"data", "datafile", "readonly", "loop",   "min",
+                                              "max",  "align",    "padding",  "literal"};
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
   std::string best;
   size_t bestDistance = 3;
@@ -313,6 +381,12 @@ std::string WithSuggestion(std::string text, const std::string& word) {
   const std::string keyword = NearestKeyword(word);
   if (keyword.empty() || word.empty() || KeywordEquals(word.c_str(), keyword.c_str())) return text;
   return text + Say({"; did you mean '{1}'?", "。'{1}' のことですか"}, {keyword});
+}
+
+// Whether the text that the notice's expression reads ends before a literal value rather than at its own end.
+bool EndsAtLiteral(const ExpansionNotice& notice) {
+  return notice.literalStop != nullptr && notice.at != nullptr &&
+         notice.at + std::strlen(notice.at) == notice.literalStop;
 }
 
 }  // namespace
@@ -359,9 +433,9 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
                     "align=\"{1}\" は left、center、right のどれでもありません。無視されます"},
                    {word});
       }
-      return Say({"readonly=\"{1}\" is neither yes nor no: ignored",
-                  "readonly=\"{1}\" は yes でも no でもありません。無視されます"},
-                 {word});
+      return Say({"{1}=\"{2}\" is neither yes nor no: ignored",
+                  "{1}=\"{2}\" は yes でも no でもありません。無視されます"},
+                 {keyword, word});
     case ExpansionEvent::kDoubleBytePadding:
       return Say(
           {"padding=\"{1}\" begins with a double-byte character: only its first byte pads (use a "
@@ -370,9 +444,18 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
            "使ってください）"},
           {word});
     case ExpansionEvent::kUnclosedQuote:
+      if (EndsAtLiteral(notice)) {
+        return Say({"a quoted value is not closed: it runs to where a literal value begins",
+                    "\" が閉じられていません。値はリテラルの値の手前まで続きます"});
+      }
       return Say({"a quoted value is not closed: it runs to the end of the text",
                   "\" が閉じられていません。値はテキストの終わりまで続きます"});
     case ExpansionEvent::kUnclosedExpression:
+      if (EndsAtLiteral(notice)) {
+        return Say({"'[{1}' has no ']': the expression runs to where a literal value begins",
+                    "'[{1}' に ] がありません。式はリテラルの値の手前まで続きます"},
+                   {name});
+      }
       return Say({"'[{1}' has no ']': the expression runs to the end of the text",
                   "'[{1}' に ] がありません。式はテキストの終わりまで続きます"},
                  {name});
@@ -391,6 +474,12 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
       return Say({"datafile \"{1}\" cannot be read: {2}; the tag keeps its value",
                   "datafile \"{1}\" を読み込めません: {2}。タグの値は変わりません"},
                  {word, FileErrorText(fileError, systemError, false)});
+    case ExpansionEvent::kLiteralIgnored:
+      return Say({"literal=\"{1}\" in an expression that sets no value (no data, or a datafile that cannot "
+                  "be read): ignored",
+                  "literal=\"{1}\" の式は値を設定しません（data がないか、datafile を読み込めません）。"
+                  "無視されます"},
+                 {word});
   }
   return "";
 }

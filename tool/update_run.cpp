@@ -32,12 +32,13 @@ UpdateResult Fail(UpdateResult& result, const ReportError& report, RunFile file,
   return result;
 }
 
-// The front end's own definitions: read-only tags that no file can change.
+// The front end's own definitions: read-only tags that no file can change, with literal values that no pass
+// reads again.
 void DefineGiven(const std::vector<std::pair<std::string, std::string>>& definitions) {
   for (const auto& [name, value] : definitions) {
     if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags &= ~TAG_READONLY;
     gTagTable.Define(name.c_str(), value.data(), static_cast<uint32_t>(value.size()));
-    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags |= TAG_READONLY;
+    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags |= TAG_READONLY | TAG_LITERAL;
   }
 }
 
@@ -99,7 +100,11 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   ResetBaseDirectory();
   gTagTable.ClearAll();
   try {
-    DefineBuiltins();
+    if (options.builtins != nullptr) {
+      DefineBuiltinsFrom(options.builtins->clock, options.builtins->version);
+    } else {
+      DefineBuiltins();
+    }
     DefineGiven(options.definitions);
   } catch (const std::bad_alloc&) {
     return Fail(result, report, RunFile::kNone, MessageCause::kNoMemory);

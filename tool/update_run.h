@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/builtins.h"
 #include "engine/expand.h"
 #include "files/text_files.h"
 
@@ -42,10 +43,12 @@ using ReportError = std::function<void(const ToolMessage& message)>;
 
 // What a front end may add to a run beyond the two paths.
 struct RunOptions {
-  // Tags defined after the built-ins and before the header, read-only, so that no file can change them
-  // (the command line's -D NAME=VALUE). Names and values in the active code page; a later one of the same
-  // name wins.
+  // Tags defined after the built-ins and before the header, read-only, so that no file can change them, and
+  // literal, so that their values come out as they stand (the command line's -D NAME=VALUE, a record's
+  // fields). Names and values in the active code page; a later one of the same name wins.
   std::vector<std::pair<std::string, std::string>> definitions;
+  // The clock and version readings of the built-ins; read afresh when null.
+  const BuiltinReadings* builtins = nullptr;
   // How the header and the main file are read; ReadNamedFile (regular files only) when empty.
   std::function<int(const char* path, char* buffer, uint32_t limit)> readFile;
   // Called with the text of a file that is about to be expanded (header or main, in OutputBuffer), and once

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "engine/tag_table.h"
 #include "files/text_files.h"
@@ -23,8 +24,9 @@ size_t CharacterBytes(const char* p) {
   return static_cast<size_t>(CharLength(p));
 }
 
-// The first bytes of an expression met in a later pass, whole characters up to a line end.
-std::string ExpressionStart(const char* expression) {
+// The first bytes of an expression met in a later pass, whole characters up to a line end; never a byte of
+// a literal value (a secret given with -D), whose place `literalStop` marks.
+std::string ExpressionStart(const char* expression, const char* literalStop) {
   constexpr size_t kShown = 24;
   size_t length = 0;
   while (expression[length] != '\0' && expression[length] != '\n' && expression[length] != '\r') {
@@ -33,7 +35,8 @@ std::string ExpressionStart(const char* expression) {
     length += step;
   }
   std::string start(expression, length);
-  if (expression[length] != '\0' && expression[length] != '\n' && expression[length] != '\r') start += "...";
+  const bool cut = expression[length] != '\0' && expression[length] != '\n' && expression[length] != '\r';
+  if (cut || (literalStop != nullptr && expression + length == literalStop)) start += "...";
   return start;
 }
 
@@ -99,14 +102,55 @@ WarningCollector::~WarningCollector() {
   if (listening_) SetExpansionObserver(ExpansionObserver{});
 }
 
+void WarningCollector::SetGivenTags(std::vector<std::string> names) {
+  givenNames_ = std::move(names);
+  given_.reset();
+  referenced_.reset();
+  referencedNames_.clear();
+}
+
+void WarningCollector::CountReference(const std::string& name) {
+  referencedNames_.insert(name);
+}
+
+std::vector<std::string> WarningCollector::UnreferencedGivenTags() const {
+  std::vector<std::string> unreferenced;
+  for (const std::string& name : givenNames_) {
+    const TagEntry* entry = gTagTable.Find(name.c_str());
+    const bool used =
+        (entry != nullptr && referenced_.test(static_cast<size_t>(entry - gTagTable.entries))) ||
+        referencedNames_.count(name) != 0;
+    if (!used) unreferenced.push_back(name);
+  }
+  return unreferenced;
+}
+
+void WarningCollector::TellLine(const std::string& line) {
+  sink_(line);
+  ++told_;
+}
+
+bool WarningCollector::Given(const TagEntry* tag) const {
+  return tag != nullptr && given_.test(static_cast<size_t>(tag - gTagTable.entries));
+}
+
+void WarningCollector::Referenced(void* self, const TagEntry& tag) {
+  static_cast<WarningCollector*>(self)->referenced_.set(static_cast<size_t>(&tag - gTagTable.entries));
+}
+
 void WarningCollector::Begin(const std::string& fileName, const char* text) {
+  // The given tags exist from before the header on, and keep their entries for the whole run.
+  for (const std::string& name : givenNames_) {
+    if (const TagEntry* entry = gTagTable.Find(name.c_str()))
+      given_.set(static_cast<size_t>(entry - gTagTable.entries));
+  }
   fileName_ = fileName;
   text_ = text;
   lineStart_ = text;
   line_ = 1;
   pending_.clear();
   seen_.clear();
-  SetExpansionObserver(ExpansionObserver{&WarningCollector::Notify, this});
+  SetExpansionObserver(ExpansionObserver{&WarningCollector::Notify, this, &WarningCollector::Referenced});
   listening_ = true;
 }
 
@@ -148,6 +192,8 @@ void WarningCollector::LineAndColumn(const char* at, size_t* line, size_t* colum
 }
 
 void WarningCollector::Add(const ExpansionNotice& notice) {
+  // A data or datafile on a tag that the front end gave is a default that the given value overrides.
+  if (notice.event == ExpansionEvent::kReadOnly && Given(notice.tag)) return;
   Pending pending;
   pending.firstPass = notice.pass == 1;
   // Names and words are in the active code page; the messages in the program's encoding.
@@ -178,7 +224,7 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
     // A text a later pass reads has no lines of the file: the expression's first bytes stand for the place,
     // the same in every pass that meets it.
     pending.lineOrPass[0] = std::to_string(notice.pass);
-    pending.lineOrPass[2] = ExpressionStart(notice.expression);
+    pending.lineOrPass[2] = ExpressionStart(notice.expression, notice.literalStop);
     pending.place = pending.lineOrPass[2];
   }
   // The text a later pass reads holds what the earlier ones left: an expression met again there (a '['
@@ -187,7 +233,8 @@ void WarningCollector::Add(const ExpansionNotice& notice) {
   const bool literalBracket =
       notice.event == ExpansionEvent::kLongName || notice.event == ExpansionEvent::kTableFull;
   const std::string sameExpression =
-      (literalBracket ? std::string(notice.name) : ExpressionStart(notice.expression)) + '\n' + pending.text;
+      (literalBracket ? std::string(notice.name) : ExpressionStart(notice.expression, notice.literalStop)) +
+      '\n' + pending.text;
   if (!pending.firstPass && seen_.count(sameExpression) != 0) return;
   if (!seen_.insert(pending.place + '\n' + pending.text).second) return;
   seen_.insert(sameExpression);

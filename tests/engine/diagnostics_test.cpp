@@ -124,6 +124,15 @@ TEST_F(NoticesTest, WhatTheLanguageDropsIgnoresOrPartlyApplies) {
       {"[x data=\"v\" readonly=\"yes\"][x data=\"w\"]", {E::kReadOnly, 35, 1, "x", "", "data", 0}},
       {"[x datafile=\"\\no-such-file.txt\"]",
        {E::kDatafileUnreadable, 12, 1, "x", "\\no-such-file.txt", "", 0}},
+      {"[x data=\"v\"][x literal=\"sure\"]", {E::kBadChoice, 23, 1, "x", "sure", "literal", 0}},
+      // literal= with no value set: a reference, a mark alone, a datafile that cannot be read
+      {"[x data=\"v\"][x literal=\"yes\"]", {E::kLiteralIgnored, 23, 1, "x", "yes", "literal", 0}},
+      {"[x readonly=\"yes\" literal=\"no\"]", {E::kLiteralIgnored, 26, 1, "x", "no", "literal", 0}},
+      {"[x datafile=\"\\no-such-file.txt\" literal=\"yes\"]",
+       {E::kDatafileUnreadable, 12, 1, "x", "\\no-such-file.txt", "", 0}, 2},
+      // on a read-only tag the refused value is told, and that covers its literal=
+      {"[x data=\"v\" readonly=\"yes\"][x data=\"w\" literal=\"yes\"]",
+       {E::kReadOnly, 35, 1, "x", "", "data", 0}},
   };
   for (const auto& c : cases) {
     gTagTable.ClearAll();
@@ -146,6 +155,7 @@ TEST_F(NoticesTest, PlainTextsAndTheRemainsOfANoticedValueStaySilent) {
       "[x data=\"v\" min=\"0\" max=\"10\" loop=\"2\" align=\"center\" padding=\"-\" readonly=\"no\"][x]",
       "[x data=\"v\"][x min=\"4294967295\"]", "no tags at all, \\[ an escape",
       "[x data=\"v\"][x min=\"3\" padding=\"\xB1\"]",  // a half-width katakana is one byte
+      "[x literal=\"yes\" data=\"[v]\"][x][x data=\"v\" literal=\"NO\"]",
   };
   for (const char* text : silent) {
     gTagTable.ClearAll();

@@ -45,7 +45,7 @@ void ExpectTableConsistent() {
       continue;
     }
     EXPECT_LT(strnlen(entry.name, sizeof entry.name), sizeof entry.name) << i;
-    EXPECT_EQ(entry.flags & ~(TAG_IN_USE | TAG_READONLY), 0u) << i;
+    EXPECT_EQ(entry.flags & ~(TAG_IN_USE | TAG_READONLY | TAG_LITERAL), 0u) << i;
     if (entry.data != nullptr) {
       EXPECT_EQ(entry.data[entry.length], '\0') << i;
     } else {

@@ -17,10 +17,10 @@ namespace {
 TableSnapshot gTables[kTableStarts];
 
 // Puts a tag straight into the lowest free entry, bypassing SetData so that any bytes can be a value.
-void Put(const char* name, const std::string* value, bool readOnly = false) {
+void Put(const char* name, const std::string* value, uint32_t flags = 0) {
   TagEntry* entry = gTagTable.FindFree();
   TagTable::Create(entry, name);
-  if (readOnly) entry->flags |= TAG_READONLY;
+  entry->flags |= flags;
   if (value == nullptr) return;
   entry->data = new char[value->size() + 1];
   std::memcpy(entry->data, value->data(), value->size());
@@ -43,10 +43,12 @@ void PutFixtures() {
       "[a][a]",                    // grows
       "31",
       "lone",
+      "C:\\[b]\\",  // literal: neither its brackets nor its backslashes act
+      "[a]\x95",   // literal, ends with a lone lead byte
   };
   Put("a", &values[0]);
   Put("b", &values[1]);
-  Put("x", &values[2], true);
+  Put("x", &values[2], TAG_READONLY);
   Put("e", nullptr);
   Put("n", &values[3]);
   Put("l", &values[4]);
@@ -59,7 +61,10 @@ void PutFixtures() {
   Put("abcdefghijklmnopqrstuvwxyz01234", &values[11]);
   // Under code page 932 this name reads as the empty one.
   Put("\x83", &values[12]);
-  Put("r", nullptr, true);
+  Put("r", nullptr, TAG_READONLY);
+  // Given as the command line gives its values: read-only and literal, brackets and a last backslash.
+  Put("g", &values[13], TAG_READONLY | TAG_LITERAL);
+  Put("L", &values[14], TAG_LITERAL);
 }
 
 // Filled entries have no value, so that restoring a full table allocates little.
@@ -126,7 +131,8 @@ std::string CompareTable(const std::vector<model::Entry>& expected) {
   for (int index = 0; index < kTagCapacity; ++index) {
     const TagEntry& entry = gTagTable.entries[index];
     const model::Entry& want = expected[static_cast<size_t>(index)];
-    const uint32_t flags = want.inUse ? TAG_IN_USE | (want.readOnly ? TAG_READONLY : 0) : 0;
+    const uint32_t flags =
+        want.inUse ? TAG_IN_USE | (want.readOnly ? TAG_READONLY : 0) | (want.literal ? TAG_LITERAL : 0) : 0;
     const std::string name(entry.name, strnlen(entry.name, sizeof entry.name));
     const std::string value = entry.data != nullptr ? std::string(entry.data, entry.length) : std::string();
     std::string difference;

@@ -42,7 +42,7 @@ void CheckEntry(int index) {
     return;
   }
   FUZZ_CHECK(strnlen(entry.name, sizeof entry.name) < sizeof entry.name);
-  FUZZ_CHECK((entry.flags & ~(TAG_IN_USE | TAG_READONLY)) == 0);
+  FUZZ_CHECK((entry.flags & ~(TAG_IN_USE | TAG_READONLY | TAG_LITERAL)) == 0);
   if (entry.data == nullptr) {
     FUZZ_CHECK(entry.length == 0);
   } else {

@@ -24,6 +24,13 @@ TEXTS = [
     b"[self data=\"[self]\"][self]", b"[a data=\"[b]\"][b data=\"[a]\"][a]",
     b"[grow data=\"[grow][grow]\"][grow]", b"[x data=\"0123456789\"][x loop=\"200000\"]",
     b"[x data=\"\x82\xa0\x82\xa2\x82\xa4\"][x max=\"3\" align=\"right\"][x min=\"7\" padding=\"\x81\"]",
+    # Literal values: fields that no later pass reads again.
+    b"[ex data=\"[x]\" literal=\"yes\"][x data=\"X\"][ex]", b"[n data=\"[y]\"][y data=\"Y\"][g][n]",
+    b"[z data=\"[y]\"][y data=\"[y]\" literal=\"yes\"][z]",
+    b"[v data=\"x\" LITERAL=\"Yes\"][n data=\"[y]\"][y data=\"Y\"][v min=\"3\" padding=\"\\x\"][n]",
+    b"[a data=\"[b data=\\\"\"][p data=\"x\\\"]\" literal=\"yes\"][a][p]|[b]|",
+    b"[L loop=\"2\" min=\"9\" padding=\"[\"][g max=\"3\" align=\"right\"][L data=\"[g]\"][L]",
+    b"[ex data=\"\x95\x5C[\x83\x5C]\" literal=\"yes\"][ex max=\"4\"][ex min=\"9\" padding=\"[\"]",
 ]
 
 # Code page utf-8 (a main text of odd length under control bit 0 clear): columns, cuts and paddings.

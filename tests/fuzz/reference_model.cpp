@@ -61,10 +61,19 @@ int Model::Expand(const std::string& buffer, std::string* result) {
   failed = nullptr;
   keys_.assign(kCapacity, std::string());
   for (size_t i = 0; i < kCapacity; ++i) keys_[i] = Key(table[i].name);
+  // A hand-over keeps the text up to its first NUL, and the marks of those bytes.
+  auto handOver = [](const Text& out) {
+    Text next;
+    next.bytes = UpToNul(out.bytes);
+    next.literal.assign(out.literal.begin(), out.literal.begin() + static_cast<long>(next.bytes.size()));
+    return next;
+  };
   try {
     const size_t end = buffer.find('\0');
     if (end == std::string::npos || end >= bufferSize_) throw Failure{"unterminated"};
-    std::string text = buffer.substr(0, end);
+    Text text;
+    text.bytes = buffer.substr(0, end);
+    text.literal.assign(end, false);
     uint32_t passes = 0;
     uint64_t bytes = 0;
     uint64_t tags = 0;
@@ -74,20 +83,21 @@ int Model::Expand(const std::string& buffer, std::string* result) {
       // No tag expression, or only literal brackets: the text stays as it is.
       if (pass.counted == 0) break;
       ++passes;
-      const std::string next = UpToNul(pass.out);
+      Text next = handOver(pass.out);
       // Nothing defined and nothing changed: every further pass would do the same.
-      if (pass.definitions == 0 && next == text) throw Failure{"unchanged"};
+      if (pass.definitions == 0 && next.bytes == text.bytes && next.literal == text.literal)
+        throw Failure{"unchanged"};
       if (passes == budget_.passes) throw Failure{"passes"};
-      bytes += text.size() + pass.reread;
+      bytes += text.bytes.size() + pass.reread;
       tags += pass.counted;
       if (bytes > budget_.bytes) throw Failure{"bytes"};
       if (tags > budget_.tags) throw Failure{"tags"};
-      text = next;
+      text = std::move(next);
     }
     if (result != nullptr) {
       Pass final{text, true};
       RunPass(final);
-      *result = UpToNul(final.out);
+      *result = UpToNul(final.out.bytes);
     }
     return 1;
   } catch (const Failure& failure) {
@@ -97,7 +107,26 @@ int Model::Expand(const std::string& buffer, std::string* result) {
 }
 
 void Model::RunPass(Pass& pass) {
-  const std::string& in = pass.in;
+  const Text& whole = pass.whole;
+  size_t i = 0;
+  while (i < whole.bytes.size()) {
+    if (whole.literal[i]) {
+      Put(pass, whole.bytes.substr(i, 1), true);
+      ++i;
+      continue;
+    }
+    size_t end = i;
+    while (end < whole.bytes.size() && !whole.literal[end]) ++end;
+    const std::string segment = whole.bytes.substr(i, end - i);
+    pass.in = &segment;
+    RunSegment(pass);
+    pass.in = nullptr;
+    i = end;
+  }
+}
+
+void Model::RunSegment(Pass& pass) {
+  const std::string& in = *pass.in;
   size_t i = 0;
   while (i < in.size()) {
     const char c = in[i];
@@ -119,7 +148,7 @@ void Model::RunPass(Pass& pass) {
 }
 
 Model::Outcome Model::Tag(Pass& pass, size_t& at) {
-  const std::string& in = pass.in;
+  const std::string& in = *pass.in;
   const size_t start = at;
   size_t p = start + 1;
   auto literalBracket = [&]() {
@@ -139,6 +168,8 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
 
   int tag = FindName(name);
   bool definition = false;
+  bool valueSet = false;
+  int literal = -1;  // what literal= said: -1 nothing, 0 no, 1 yes
   Field field;
   while (At(in, p) != '\0') {
     std::string word;
@@ -160,7 +191,7 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
       const bool isReadonly = !isData && !isDatafile && KeywordIs(word, "readonly");
       const bool known = isData || isDatafile || isReadonly || KeywordIs(word, "loop") ||
                          KeywordIs(word, "min") || KeywordIs(word, "max") || KeywordIs(word, "align") ||
-                         KeywordIs(word, "padding");
+                         KeywordIs(word, "padding") || KeywordIs(word, "literal");
       if (isData || isDatafile || isReadonly) {
         definition = true;
         if (tag < 0) {
@@ -177,7 +208,10 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
         const std::string value = Quoted(in, p);
         if (isData) {
           Entry& entry = table[static_cast<size_t>(tag)];
-          if (!entry.readOnly) Store(entry, value, value.size());
+          if (!entry.readOnly) {
+            Store(entry, value, value.size());
+            valueSet = true;
+          }
         } else if (isDatafile) {
           Entry& entry = table[static_cast<size_t>(tag)];
           if (!entry.readOnly) {
@@ -187,6 +221,7 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
               const std::string text(fileBuffer_.data(), strnlen(fileBuffer_.data(), bufferSize_));
               pass.reread += text.size();
               Store(entry, text, text.size());
+              valueSet = true;
             }
           }
         } else if (isReadonly) {
@@ -208,6 +243,9 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
           if (KeywordIs(value, "left")) field.align = 'l';
           if (KeywordIs(value, "center")) field.align = 'c';
           if (KeywordIs(value, "right")) field.align = 'r';
+        } else if (KeywordIs(word, "literal")) {
+          if (KeywordIs(value, "yes")) literal = 1;
+          if (KeywordIs(value, "no")) literal = 0;
         } else if (!value.empty()) {
           field.padding = value[0];
         }
@@ -221,16 +259,18 @@ Model::Outcome Model::Tag(Pass& pass, size_t& at) {
   }
   at = p;
 
+  if (tag >= 0 && valueSet) table[static_cast<size_t>(tag)].literal = literal == 1;
   if (tag < 0) return Outcome::kMissing;
   if (definition) return Outcome::kDefinition;
   WriteField(pass, table[static_cast<size_t>(tag)], field);
   return Outcome::kReference;
 }
 
-void Model::Put(Pass& pass, const std::string& bytes) const {
+void Model::Put(Pass& pass, const std::string& bytes, bool literal) const {
   // The text and its terminator must fit the working buffer.
-  if (pass.out.size() + bytes.size() > bufferSize_ - 1) throw Failure{"overflow"};
-  pass.out += bytes;
+  if (pass.out.bytes.size() + bytes.size() > bufferSize_ - 1) throw Failure{"overflow"};
+  pass.out.bytes += bytes;
+  pass.out.literal.insert(pass.out.literal.end(), bytes.size(), literal);
 }
 
 void Model::WriteField(Pass& pass, const Entry& entry, const Field& field) const {
@@ -253,7 +293,7 @@ void Model::WriteField(Pass& pass, const Entry& entry, const Field& field) const
   }
   if (width == 0) return;
   // Checked before anything is built: min and loop may lie far beyond any buffer.
-  if (pass.out.size() + width * field.loop > bufferSize_ - 1) throw Failure{"overflow"};
+  if (pass.out.bytes.size() + width * field.loop > bufferSize_ - 1) throw Failure{"overflow"};
   // Read from its first byte, a lead byte of the value's part that has no partner there (it is the part's
   // last byte, or a NUL follows it) becomes a space.
   for (size_t i = 0; i < part.size();) {
@@ -268,7 +308,7 @@ void Model::WriteField(Pass& pass, const Entry& entry, const Field& field) const
   }
   const std::string copy =
       std::string(left, field.padding) + part + std::string(width - left - part.size(), field.padding);
-  for (uint32_t i = 0; i < field.loop; ++i) pass.out += copy;
+  for (uint32_t i = 0; i < field.loop; ++i) Put(pass, copy, entry.literal);
 }
 
 void Model::Store(Entry& entry, const std::string& bytes, size_t n) const {

@@ -32,6 +32,7 @@ struct Entry {
   std::string name;
   bool hasValue = false;
   std::string value;  // the stored bytes, NUL bytes included
+  bool literal = false;  // a reference writes a field that no later pass reads
 };
 
 // Bounds of one expansion's ordinary passes.
@@ -69,11 +70,18 @@ class Model {
     char padding = ' ';
   };
   enum class Outcome { kDefinition, kReference, kMissing, kLiteralBracket };
+  // A text of a pass and, byte for byte, whether a literal field wrote it.
+  struct Text {
+    std::string bytes;
+    std::vector<bool> literal;
+  };
   struct Pass {
-    Pass(const std::string& text, bool isFinal) : in(text), final(isFinal) {}
-    const std::string& in;
+    Pass(const Text& text, bool isFinal) : whole(text), final(isFinal) {}
+    const Text& whole;
+    // The run of bytes being read: the text between two literal bytes, read as if it ended there.
+    const std::string* in = nullptr;
     bool final;
-    std::string out;
+    Text out;
     uint32_t handed = 0;       // '[' met
     uint32_t counted = 0;      // of those, the ones that were no literal bracket
     uint32_t definitions = 0;  // of those, the definitions
@@ -81,8 +89,9 @@ class Model {
   };
 
   void RunPass(Pass& pass);
+  void RunSegment(Pass& pass);
   Outcome Tag(Pass& pass, size_t& at);
-  void Put(Pass& pass, const std::string& bytes) const;
+  void Put(Pass& pass, const std::string& bytes, bool literal = false) const;
   void WriteField(Pass& pass, const Entry& entry, const Field& field) const;
   // Stores exactly n bytes of `bytes` as a value, character by character: a NUL, a lead byte before a NUL
   // and a lead byte that would be the n-th byte end the copy, and zeros fill the rest.

@@ -20,7 +20,7 @@ std::string Significant(const model::Characters& characters, const std::string& 
 
 uint32_t FlagsOf(const model::Entry& entry) {
   if (!entry.inUse) return 0;
-  return TAG_IN_USE | (entry.readOnly ? TAG_READONLY : 0);
+  return TAG_IN_USE | (entry.readOnly ? TAG_READONLY : 0) | (entry.literal ? TAG_LITERAL : 0);
 }
 
 bool SameEntry(const TagEntry& entry, const model::Entry& saved) {
@@ -82,6 +82,7 @@ void TableSnapshot::Take() {
     if (!entry.InUse()) continue;
     saved.inUse = true;
     saved.readOnly = entry.ReadOnly();
+    saved.literal = entry.Literal();
     saved.name = entry.name;
     saved.hasValue = entry.data != nullptr;
     if (saved.hasValue) saved.value.assign(entry.data, entry.length);

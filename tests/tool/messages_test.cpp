@@ -72,7 +72,8 @@ TEST_F(MessagesTest, MisspeltKeywordsGetASuggestion) {
       {"dta", "data"},       {"Data", ""}, {"datfile", "datafile"}, {"aling", "align"},       {"padd", ""},
       {"paddin", "padding"}, {"x", ""},    {"mn", "min"},           {"readonyl", "readonly"}, {"colour", ""}};
   for (const auto& c : cases) {
-    ExpansionNotice notice{ExpansionEvent::kUnknownWord, "", "", 1, "t", c.word, 0, nullptr};
+    ExpansionNotice notice{
+        ExpansionEvent::kUnknownWord, "", "", 1, "t", c.word, 0, nullptr, nullptr, nullptr};
     const std::string text = NoticeText(notice, FileError::kNone, 0);
     const std::string tail = std::string("; did you mean '") + c.suggestion + "'?";
     const bool suggested =
@@ -96,7 +97,8 @@ TEST_F(MessagesTest, NumbersSayHowTheyRead) {
                {"none", 0, "no digits"},
                {" 2", 2, "spaces before it"}};
   for (const auto& c : cases) {
-    ExpansionNotice notice{ExpansionEvent::kNumber, "", "", 1, "t", c.value, c.number, "min"};
+    ExpansionNotice notice{
+        ExpansionEvent::kNumber, "", "", 1, "t", c.value, c.number, "min", nullptr, nullptr};
     EXPECT_EQ(NoticeText(notice, FileError::kNone, 0), std::string("min=\"") + c.value + "\" reads as " +
                                                            std::to_string(c.number) + " (" + c.reason + ")");
   }

@@ -16,6 +16,7 @@
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
 #include "tool/cli/dependency_list.h"
+#include "tool/cli/rows.h"
 #include "tool/cli/run_files.h"
 #include "tool/commands.h"
 #include "tool/message_text.h"
@@ -92,8 +93,8 @@ bool DefinableName(const std::string& name) {
 // Paths, the tag name and the definitions arrive in the locale's encoding; the run takes them in the active
 // code page.
 int ConvertArguments(CliOptions* options, std::string* reason) {
-  for (std::string* argument :
-       {&options->headerPath, &options->mainPath, &options->output, &options->valueName, &options->deps}) {
+  for (std::string* argument : {&options->headerPath, &options->mainPath, &options->output,
+                                &options->valueName, &options->deps, &options->rows}) {
     if (!ConvertArgument(argument, reason)) return 0;
   }
   for (auto& [name, value] : options->definitions) {
@@ -105,6 +106,33 @@ int ConvertArguments(CliOptions* options, std::string* reason) {
     }
   }
   return 1;
+}
+
+// Every -D must find room in the table besides the built-ins: a definition that would be dropped is refused,
+// naming the first that does not fit. `typed` are the definitions as typed, for the message.
+int CheckDefinitionsFit(const CliOptions& options, const CliOptions& typed, std::string* reason) {
+  constexpr size_t kRoom = static_cast<size_t>(kTagCapacity - kBuiltinCount);
+  std::set<std::string> names;
+  for (size_t i = 0; i < options.definitions.size(); ++i) {
+    if (!names.insert(options.definitions[i].first).second) continue;
+    if (names.size() > kRoom) {
+      const auto& [name, value] = typed.definitions[i];
+      *reason = FormatMessage(MessageId::kDefineTableFull,
+                              {ArgumentForMessage((name + "=" + value).c_str()), std::to_string(kRoom)});
+      return 0;
+    }
+  }
+  return 1;
+}
+
+// The given names in the active code page, each once, in the order first given.
+std::vector<std::string> GivenNames(const CliOptions& options) {
+  std::vector<std::string> names;
+  std::set<std::string> seen;
+  for (const auto& definition : options.definitions) {
+    if (seen.insert(definition.first).second) names.push_back(definition.first);
+  }
+  return names;
 }
 
 // The dependency file must not be the result's file: the rules would replace the result. `options` holds
@@ -237,6 +265,66 @@ struct FileNames {
   }
 };
 
+// Reads HEADER or MAIN once for every record of --rows. 0 after telling why it could not be read.
+int ReadTemplate(const std::string& path, RunFile file, const std::string& shown, std::string* text) {
+  if (path.empty()) return 1;
+  if (!ReadNamedStream(path.c_str(), OutputBuffer, kTextBufferSize)) {
+    ToolMessage message(file == RunFile::kHeader ? kHeaderReadFailed : kMainReadFailed, file,
+                        MessageCause::kReadFailed);
+    message.fileError = LastFileError();
+    message.systemError = LastSystemError();
+    PrintMessage(RunMessageText(message, shown));
+    return 0;
+  }
+  *text = OutputBuffer;
+  return 1;
+}
+
+// --rows DATA: a run per record, as RunRows makes them. `options` holds the paths in the code page,
+// `given` as typed.
+int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
+  RowsJob job;
+  job.data = options.rows;
+  job.dataShown = ArgumentForMessage(given.rows.c_str());
+  if (options.hasRowsFormat ? !RecordFormatFromName(options.rowsFormat.c_str(), &job.format)
+                            : !RecordFormatFromPath(options.rows.c_str(), &job.format)) {
+    return UsageError(options.hasRowsFormat ? FormatMessage(MessageId::kUnknownRowsFormat,
+                                                            {ArgumentForMessage(given.rowsFormat.c_str())})
+                                            : FormatMessage(MessageId::kRowsFormatFromName, {job.dataShown}));
+  }
+  job.header = options.headerPath;
+  job.main = options.mainPath;
+  job.headerShown = ArgumentForMessage(given.headerPath.c_str());
+  job.mainShown = ArgumentForMessage(given.mainPath.c_str());
+  job.definitions = options.definitions;
+  for (const auto& [name, value] : given.definitions)
+    job.definitionsShown.push_back(ArgumentForMessage(name.c_str()));
+  job.hasPattern = options.hasOutput && !IsStandardStream(options.output);
+  job.pattern = options.output;
+  job.warn = options.warn;
+  job.strict = options.strict;
+  job.keepGoing = options.keepGoing;
+  job.shardIndex = options.shardIndex;
+  job.shardCount = options.shardCount;
+  job.jobs = options.hasJobs ? options.jobs : OnlineProcessors();
+
+  OutputBufferScope buffer;
+  if (!buffer.Allocated()) return ReportNoMemory();
+  FindModuleDirectory();
+  ResetBaseDirectory();
+  // The templates and the clock once: every record expands the same texts at the same moment.
+  if (!ReadTemplate(job.header, RunFile::kHeader, job.headerShown, &job.headerText) ||
+      !ReadTemplate(job.main, RunFile::kMain, job.mainShown, &job.mainText)) {
+    return kExitReadFailed;
+  }
+  job.builtins = ReadBuiltinReadings();
+  return RunRows(
+      job, [](const std::string& line) { PrintLine(line); },
+      [](const std::string& document) {
+        return PrintBytes(document.data(), document.size()) != 0 && std::fflush(stdout) == 0;
+      });
+}
+
 int Run(const CliOptions& given) {
   CliOptions options = given;
   std::string reason;
@@ -251,7 +339,9 @@ int Run(const CliOptions& given) {
     return UsageError(reason);
   }
 
-  if (!CheckDependencyFile(options, given, &reason)) return UsageError(reason);
+  if (!CheckDependencyFile(options, given, &reason) || !CheckDefinitionsFit(options, given, &reason))
+    return UsageError(reason);
+  if (options.hasRows) return RunRowsCommand(options, given);
   std::vector<RunInput> inputs;
   AddNamedInput(&inputs, "HEADER " + names.header, options.headerPath.c_str());
   AddNamedInput(&inputs, "MAIN " + names.main, options.mainPath.c_str());
@@ -272,6 +362,10 @@ int Run(const CliOptions& given) {
   RunOptions run;
   run.definitions = options.definitions;
   run.readFile = ReadNamedStream;
+  if (options.warn) {
+    warnings.SetGivenTags(GivenNames(options));
+    if (options.hasValue) warnings.CountReference(options.valueName);
+  }
   run.beginExpansion = [&](RunFile file, const char* text) {
     reads.BeginFile(names.For(file));
     if (options.warn) warnings.Begin(names.For(file), text);
@@ -284,6 +378,13 @@ int Run(const CliOptions& given) {
   };
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
   if (!result.completed) return kExitNotCompleted;
+  // A -D that nothing refers to is most likely misspelt, in it or in the template.
+  if (options.warn) {
+    for (const std::string& name : warnings.UnreferencedGivenTags()) {
+      warnings.TellLine("morvane-cli: " + FormatMessage(MessageId::kDefineNeverReferenced,
+                                                        {CodePageTextForMessage(name.c_str())}));
+    }
+  }
   inputs.insert(inputs.end(), reads.Read().begin(), reads.Read().end());
   if (!CheckOutputsAreNoInputs(options, given, inputs, &reason)) return UsageError(reason);
   // Made now, so that nothing that can run out of memory comes after a file has been written.
@@ -333,23 +434,6 @@ int Run(const CliOptions& given) {
   return readFailed ? kExitReadFailed : kExitOk;
 }
 
-int Main(int argc, char** argv) {
-  CliOptions options;
-  std::string error;
-  if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
-  if (options.help || options.version) {
-    const std::string text = options.help ? ProgramTextForTerminal(kCliUsage) : std::string(kCliVersion);
-    return PrintBytes(text.data(), text.size()) && std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
-  }
-  return Run(options);
-}
-
-}  // namespace
-}  // namespace morvane
-
-namespace morvane {
-namespace {
-
 // Takes the locale the environment names; 0 when there was not the memory for it. A locale that is not
 // installed leaves the "C" locale, as in every program. The C library tells a shortage of memory by
 // ENOMEM, or (loading from its archive) by a second try that succeeds.
@@ -359,6 +443,17 @@ int TakeEnvironmentLocale() {
   if (errno == ENOMEM) return 0;
   std::setlocale(LC_ALL, "");
   return 1;
+}
+
+int Main(int argc, char** argv) {
+  CliOptions options;
+  std::string error;
+  if (!ParseCliArguments(argc - 1, argv + 1, &options, &error)) return UsageError(error);
+  if (options.help || options.version) {
+    const std::string text = options.help ? ProgramTextForTerminal(kCliUsage) : std::string(kCliVersion);
+    return PrintBytes(text.data(), text.size()) && std::fflush(stdout) == 0 ? kExitOk : kExitCannotWrite;
+  }
+  return Run(options);
 }
 
 }  // namespace

@@ -25,8 +25,9 @@ const char kCliUsage[] =
     "                      standard output (\"-\" is standard output); nothing is written when the run did\n"
     "                      not complete or a file could not be read, nor into a file the run reads\n"
     "  -D, --define NAME=VALUE\n"
-    "                      before the header, define tag NAME as VALUE, read-only (data and datafile\n"
-    "                      in the files cannot change it); repeatable: -D version=1.2 -D \"title=Report\"\n"
+    "                      before the header, define tag NAME as VALUE: read-only (a data or datafile\n"
+    "                      of it in the files is a default), and literal (it comes out as typed,\n"
+    "                      brackets and all); repeatable: -D version=1.2 -D \"title=Report\"\n"
     "      --deps FILE     write a make dependency file: the target, then every file the run read or found\n"
     "                      (HEADER, MAIN, every datafile that exists), and an empty rule for each of them;\n"
     "                      a name that make cannot read (a ';', '=', tab or line break, ...) is refused\n"
@@ -75,7 +76,12 @@ enum class LongOption {
   kWarn,
   kStrict,
   kHelp,
-  kVersion
+  kVersion,
+  kRows,
+  kRowsFormat,
+  kJobs,
+  kShard,
+  kKeepGoing
 };
 
 struct LongOptionName {
@@ -85,13 +91,62 @@ struct LongOptionName {
 };
 
 constexpr LongOptionName kLongOptions[] = {
-    {"output", LongOption::kOutput, true},     {"define", LongOption::kDefine, true},
-    {"deps", LongOption::kDeps, true},         {"deps-target", LongOption::kDepsTarget, true},
-    {"tags", LongOption::kTags, false},        {"value", LongOption::kValue, true},
-    {"codepage", LongOption::kCodePage, true}, {"warn", LongOption::kWarn, false},
-    {"strict", LongOption::kStrict, false},    {"help", LongOption::kHelp, false},
+    {"output", LongOption::kOutput, true},
+    {"define", LongOption::kDefine, true},
+    {"deps", LongOption::kDeps, true},
+    {"deps-target", LongOption::kDepsTarget, true},
+    {"tags", LongOption::kTags, false},
+    {"value", LongOption::kValue, true},
+    {"codepage", LongOption::kCodePage, true},
+    {"warn", LongOption::kWarn, false},
+    {"strict", LongOption::kStrict, false},
+    {"help", LongOption::kHelp, false},
     {"version", LongOption::kVersion, false},
+    {"rows", LongOption::kRows, true},
+    {"rows-format", LongOption::kRowsFormat, true},
+    {"jobs", LongOption::kJobs, true},
+    {"shard", LongOption::kShard, true},
+    {"keep-going", LongOption::kKeepGoing, false},
 };
+
+// A decimal number of at most 18 digits, nothing else. 0 when the text is none.
+int ReadCount(const char* text, uint64_t* value) {
+  *value = 0;
+  if (*text == '\0') return 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9' || p - text >= 18) return 0;
+    *value = *value * 10 + static_cast<uint64_t>(*p - '0');
+  }
+  return 1;
+}
+
+// -j N: from 1 to kMaxJobs.
+int SetJobs(const char* argument, CliOptions* options, std::string* error) {
+  uint64_t jobs = 0;
+  if (!ReadCount(argument, &jobs) || jobs == 0 || jobs > kMaxJobs) {
+    *error = FormatMessage(MessageId::kBadJobs, {argument, std::to_string(kMaxJobs)});
+    return 0;
+  }
+  options->hasJobs = true;
+  options->jobs = static_cast<unsigned>(jobs);
+  return 1;
+}
+
+// --shard K/N: 1 <= K <= N.
+int SetShard(const char* argument, CliOptions* options, std::string* error) {
+  const char* slash = std::strchr(argument, '/');
+  uint64_t k = 0;
+  uint64_t n = 0;
+  if (slash == nullptr || !ReadCount(std::string(argument, slash).c_str(), &k) || !ReadCount(slash + 1, &n) ||
+      k == 0 || k > n) {
+    *error = FormatMessage(MessageId::kBadShard, {argument});
+    return 0;
+  }
+  options->hasShard = true;
+  options->shardIndex = k - 1;
+  options->shardCount = n;
+  return 1;
+}
 
 // -D NAME=VALUE: NAME up to the first '='. 0 with the reason when there is none.
 int AddDefinition(const char* argument, CliOptions* options, std::string* error) {
@@ -143,6 +198,21 @@ int Apply(LongOption option, const char* argument, CliOptions* options, std::str
       break;
     case LongOption::kVersion:
       options->version = true;
+      break;
+    case LongOption::kRows:
+      options->hasRows = true;
+      options->rows = argument;
+      break;
+    case LongOption::kRowsFormat:
+      options->hasRowsFormat = true;
+      options->rowsFormat = argument;
+      break;
+    case LongOption::kJobs:
+      return SetJobs(argument, options, error);
+    case LongOption::kShard:
+      return SetShard(argument, options, error);
+    case LongOption::kKeepGoing:
+      options->keepGoing = true;
       break;
   }
   return 1;
@@ -203,21 +273,65 @@ int ParseLongOption(ArgumentCursor& cursor, CliOptions* options, std::string* er
   return Apply(found->option, argument, options, error);
 }
 
-// Short options, which may share one argument: -h, and -o or -D with its argument attached or following.
+// Short options, which may share one argument: -h, and -o, -D or -j with its argument attached or following.
 int ParseShortOptions(ArgumentCursor& cursor, CliOptions* options, std::string* error) {
   for (const char* p = cursor.argv[cursor.index] + 1; *p != '\0'; ++p) {
     if (*p == 'h') {
       options->help = true;
       continue;
     }
-    if (*p != 'o' && *p != 'D') {
+    if (*p != 'o' && *p != 'D' && *p != 'j') {
       *error = FormatMessage(MessageId::kUnknownOption, {std::string("-") + *p});
       return 0;
     }
-    const LongOption option = *p == 'o' ? LongOption::kOutput : LongOption::kDefine;
+    const LongOption option = *p == 'o'   ? LongOption::kOutput
+                              : *p == 'D' ? LongOption::kDefine
+                                          : LongOption::kJobs;
     if (p[1] != '\0') return Apply(option, p + 1, options, error);
     if (cursor.HasNext()) return Apply(option, cursor.Next(), options, error);
     *error = FormatMessage(MessageId::kOptionNeedsArgument, {std::string("-") + *p});
+    return 0;
+  }
+  return 1;
+}
+
+// The options of --rows need it; with it, the options that list one run's tags, and --deps, have no
+// meaning. Without --rows, --deps needs a target.
+int CheckRowsOptions(CliOptions* options, std::string* error) {
+  if (!options->hasRows) {
+    const char* needsRows = options->hasRowsFormat ? "--rows-format"
+                            : options->hasJobs     ? "-j"
+                            : options->hasShard    ? "--shard"
+                            : options->keepGoing   ? "--keep-going"
+                                                   : nullptr;
+    if (needsRows != nullptr) {
+      *error = FormatMessage(MessageId::kNeedsRows, {needsRows});
+      return 0;
+    }
+    const bool outputIsFile = options->hasOutput && !IsStandardStream(options->output);
+    if (options->hasDeps && !outputIsFile && !options->hasDepsTarget) {
+      *error = FormatMessage(MessageId::kDepsNeedTarget);
+      return 0;
+    }
+    return 1;
+  }
+  const char* excluded = options->tags            ? "--tags"
+                         : options->hasValue      ? "--value"
+                         : options->hasDeps       ? "--deps"
+                         : options->hasDepsTarget ? "--deps-target"
+                                                  : nullptr;
+  if (excluded != nullptr) {
+    *error = FormatMessage(MessageId::kOptionsExclusive, {"--rows", excluded});
+    return 0;
+  }
+  if (options->rows.empty()) {
+    *error = FormatMessage(MessageId::kEmptyFileName, {"--rows"});
+    return 0;
+  }
+  if (IsStandardStream(options->rows) &&
+      (IsStandardStream(options->headerPath) || IsStandardStream(options->mainPath))) {
+    *error = FormatMessage(MessageId::kRowsStandardInput,
+                           {IsStandardStream(options->headerPath) ? "HEADER" : "MAIN"});
     return 0;
   }
   return 1;
@@ -244,12 +358,7 @@ int CheckOperands(const std::vector<const char*>& operands, CliOptions* options,
     *error = FormatMessage(MessageId::kEmptyFileName, {emptyOutput ? "-o" : "--deps"});
     return 0;
   }
-  const bool outputIsFile = options->hasOutput && !IsStandardStream(options->output);
-  if (options->hasDeps && !outputIsFile && !options->hasDepsTarget) {
-    *error = FormatMessage(MessageId::kDepsNeedTarget);
-    return 0;
-  }
-  return 1;
+  return CheckRowsOptions(options, error);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The command line of morvane-cli: its options, operands and exit statuses.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,7 +35,21 @@ struct CliOptions {
   std::string depsTarget;
   std::string headerPath;
   std::string mainPath;
+  // --rows DATA: one document per record of DATA.
+  bool hasRows = false;
+  std::string rows;
+  bool hasRowsFormat = false;
+  std::string rowsFormat;
+  unsigned jobs = 0;  // -j N; 0: as many as the machine has processors online
+  bool hasJobs = false;
+  bool hasShard = false;
+  uint64_t shardIndex = 0;  // --shard K/N: K - 1
+  uint64_t shardCount = 1;  // N
+  bool keepGoing = false;
 };
+
+// Most jobs -j takes.
+inline constexpr unsigned kMaxJobs = 256;
 
 // "-" as HEADER, MAIN or the output file: standard input, standard output.
 inline bool IsStandardStream(const std::string& path) {

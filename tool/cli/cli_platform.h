@@ -8,6 +8,9 @@
 
 namespace morvane {
 
+// The processors the machine has online: how many records --rows runs at once unless -j says.
+unsigned OnlineProcessors();
+
 // Sets the standard streams up for raw bytes.
 void PrepareStreams();
 

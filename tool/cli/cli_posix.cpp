@@ -1,10 +1,13 @@
 // morvane-cli on POSIX: the program's texts are UTF-8; arguments and the terminal use the locale's codeset.
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdlib>
 
 #include "files/text_files.h"
 #include "text/locale_charset_posix.h"
 #include "text/text.h"
+#include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
 
 namespace morvane {
@@ -20,6 +23,11 @@ void OnTerminationSignal(int signalNumber) {
 }
 
 }  // namespace
+
+unsigned OnlineProcessors() {
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online < 1 ? 1 : online > kMaxJobs ? kMaxJobs : static_cast<unsigned>(online);
+}
 
 void PrepareStreams() {
   signal(SIGINT, OnTerminationSignal);

@@ -40,6 +40,11 @@ int WideToCodePage(const wchar_t* wide, UINT codePage, std::string* converted) {
 
 }  // namespace
 
+unsigned OnlineProcessors() {
+  // The records run in this process, one after the other.
+  return 1;
+}
+
 void PrepareStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
   SetConsoleCtrlHandler(OnConsoleEnd, TRUE);

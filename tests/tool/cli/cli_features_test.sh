@@ -179,6 +179,44 @@ define)
   run -D "$(printf 'n%.0s' $(seq 31))=x" '' m.txt; expect_rc 0 "-D name of 31 bytes"
   cp932 '[表]' >sj.txt
   run --codepage 932 -D 表=値 '' sj.txt; cp932 '値' >expected; cmp -s out expected || fail "-D converted to the code page"
+  # -D values are literal: what a reference writes, shaped as asked, is never read again.
+  printf '[n data="[y]"][y data="Y"][et data="!"]' >lh.txt
+  while IFS='|' read -r value template expected; do
+    printf '%s' "$template" >lm.txt
+    run --strict -D "v=$value" lh.txt lm.txt
+    expect_rc 0 "-D v=$value $template"; expect_out "$expected" "-D v=$value $template"
+  done <<'TABLE'
+ACME [Japan] K.K.|Dear [v],|Dear ACME [Japan] K.K.,
+ACME [Japan] K.K.|[v min="20" padding="."]:|ACME [Japan] K.K....:
+S3cr[et]Pw|[v]|S3cr[et]Pw
+a\[b|[v]|a\\[b
+C:\dir\|[v][n]|C:\\dir\\Y
+say "hi" ]|<[v max="6" align="right"]>|<"hi" ]>
+[x]|[v loop="2"][v min="5" padding="[" align="right"]|[x][x][[[x]
+TABLE
+  cp932 '[v][n]' >sjm.txt
+  run --codepage 932 -D 'v=ソ表[x]' lh.txt sjm.txt; cp932 'ソ表[x]Y' >expected
+  cmp -s out expected || fail "-D values in code page 932 keep their second bytes 0x5C"
+  # A warning of a later pass never quotes a literal value.
+  printf '[a data="[nope "][a][pw]' >leak.txt
+  run --strict -D 'pw=S3cr[et]Pw' '' leak.txt; expect_rc 4 "--strict and a later pass that meets a literal"
+  ! grep -q 'S3cr' err || fail "a warning quotes a -D value"
+  expect_err_line "leak.txt: pass 2: warning: '[nope' has no ']': the expression runs to where a literal value begins, in '[nope ...'" "the excerpt stops before the value"
+  # A default in the header overridden with -D is no warning; a -D nothing refers to is one.
+  printf '[workers data="8"][log_level data="info"]' >dh.txt
+  printf 'workers=[workers] log_level=[log_level]' >dm.txt
+  run --strict -D log_level=debug dh.txt dm.txt; expect_rc 0 "a -D over a header's default"; expect_out 'workers=8 log_level=debug' "a -D over a default"
+  run --strict -D wokers=16 dh.txt dm.txt; expect_rc 4 "a misspelt -D under --strict"
+  expect_err_line "morvane-cli: warning: -D 'wokers' is never referenced" "a misspelt -D"
+  run --warn -D wokers=16 dh.txt dm.txt; expect_rc 0 "a misspelt -D under --warn"; expect_out 'workers=8 log_level=info' "a misspelt -D"
+  run --strict -D x=1 --value x '' ''; expect_rc 0 "--value refers to its -D"
+  run_in ja_JP.UTF-8 --warn -D wokers=16 dh.txt dm.txt
+  expect_err_line "morvane-cli: 警告: -D 'wokers' はどこからも参照されていません" "a misspelt -D in Japanese"
+  # The table holds 997 tags besides the built-ins; a -D given again takes no second entry.
+  defines=(); for i in $(seq 997); do defines+=(-D "t$i=v"); done
+  run "${defines[@]}" -D t1=again '' m2.txt; expect_rc 0 "997 -D"
+  run "${defines[@]}" -D t998=v -D t999=v '' m2.txt; expect_rc 64 "998 -D"
+  expect_err_line "morvane-cli: -D t998=v: more tags than the table holds (997 besides the built-ins)" "998 -D"
   ;;
 deps)
   mkdir -p 'sub dir' data
