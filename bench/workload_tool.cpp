@@ -80,5 +80,11 @@ int main(int argc, char** argv) {
        Write(folder, "plain-defs.m4", "") && Write(folder, "plain.env", "");
   ok = ok && WritePeers(folder, "refs", refs, b::kRefTags, b::RefName, b::RefValue);
   ok = ok && WritePeers(folder, "worst", worst, b::kWorstTags, b::WorstName, b::WorstValue);
+  // The mail merge of --rows, and its letter for Jinja2.
+  ok = ok && Write(folder, "merge-header.txt", b::MailMergeHeader()) &&
+       Write(folder, "merge-letter.txt", b::MailMergeLetter()) &&
+       Write(folder, "merge-letter.jinja", b::MailMergeLetterJinja()) &&
+       Write(folder, "merge-3000.csv", b::MailMergeCsv(3000)) &&
+       Write(folder, "merge-100000.csv", b::MailMergeCsv(100000));
   return ok ? 0 : 1;
 }

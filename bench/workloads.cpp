@@ -251,4 +251,57 @@ int WriteWholeFile(const std::string& path, const std::string& text) {
   return (std::fclose(file) == 0 && written) ? 1 : 0;
 }
 
+namespace {
+
+// The letter's ordinary lines, the same in both forms.
+std::string LetterBody() {
+  std::string body;
+  for (int i = 0; i < 11; ++i) {
+    body += "This is a line of ordinary letter text that pads the letter to its size, nothing more.\n";
+  }
+  return body;
+}
+
+}  // namespace
+
+std::string MailMergeHeader() {
+  return "[sender data=\"Accounts\"]";
+}
+
+std::string MailMergeLetter() {
+  return "Dear [name],\n\nOur records show an amount of [amount min=\"10\" align=\"right\"] yen, due on "
+         "[due].\n"
+         "Reference: [id min=\"8\" padding=\"0\" align=\"right\"]. Please quote [id] when you pay.\n" +
+         LetterBody() +
+         "\nAmount again: [amount] / due [due] / customer [name] ([id]).\nKind regards, [sender]\n"
+         "[name max=\"10\"] [amount max=\"3\"] [due max=\"4\"] [id] [name] [amount] [due] [sender]\n";
+}
+
+std::string MailMergeLetterJinja() {
+  return "Dear {{ name }},\n\nOur records show an amount of {{ amount.rjust(10) }} yen, due on {{ due }}.\n"
+         "Reference: {{ id.rjust(8, '0') }}. Please quote {{ id }} when you pay.\n" +
+         LetterBody() +
+         "\nAmount again: {{ amount }} / due {{ due }} / customer {{ name }} ({{ id }}).\nKind regards, "
+         "{{ sender }}\n"
+         "{{ name[:10] }} {{ amount[:3] }} {{ due[:4] }} {{ id }} {{ name }} {{ amount }} {{ due }} {{ "
+         "sender "
+         "}}\n";
+}
+
+std::string MailMergeCsv(int records) {
+  static const char* const kNames[] = {"Ito", "Sato", "Suzuki", "Tanaka", "Watanabe", "Yamamoto"};
+  std::string csv = "id,name,amount,due\n";
+  uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) & 0xFFFF;
+  };
+  for (int i = 1; i <= records; ++i) {
+    csv += std::to_string(i) + ",\"" + kNames[next() % 6] + ", " + static_cast<char>('A' + next() % 26) +
+           ".\"," + std::to_string(1 + next() % 99999) + ",2027-0" + std::to_string(1 + next() % 9) + "-1" +
+           std::to_string(next() % 10) + "\n";
+  }
+  return csv;
+}
+
 }  // namespace morvane::bench

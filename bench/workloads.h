@@ -53,6 +53,14 @@ Workload Nested(int depth = 50);
 inline constexpr int kIncludeCount = 100;
 Workload Includes(const std::string& directory, int count = kIncludeCount);
 
+// A mail merge: a letter of about 1.3 KB with 18 references to the four fields of a record (id, name,
+// amount, due) and to a tag `sender` that the header defines, some cut, padded or right-aligned; the same
+// letter for Jinja2; and a CSV of `records` records, the same every time.
+std::string MailMergeHeader();
+std::string MailMergeLetter();
+std::string MailMergeLetterJinja();
+std::string MailMergeCsv(int records);
+
 // Writes `text` to `path`; 1 on success.
 int WriteWholeFile(const std::string& path, const std::string& text);
 

@@ -10,52 +10,80 @@ namespace morvane {
 
 namespace {
 
-// Formats one number with a printf directive into the shared buffer and defines it.
-void DefineNumber(char (&buffer)[256], const char* name, const char* directive, unsigned value) {
-  int written = std::snprintf(buffer, sizeof buffer, directive, value);
+// How a variable gets into the table: TagTable::Define, or straight into the next entry of a table that was
+// just cleared (no lookup: the 27 names are distinct).
+class BuiltinDefiner {
+ public:
+  explicit BuiltinDefiner(bool cleared) : cleared_(cleared) {}
+  void Define(const char* name, const char* bytes, uint32_t length) {
+    if (!cleared_) {
+      gTagTable.Define(name, bytes, length);
+      return;
+    }
+    TagEntry* entry = &gTagTable.entries[next_++];
+    TagTable::Create(entry, name);
+    entry->SetData(bytes, length);
+  }
+  // Formats one number with a printf directive into the shared buffer and defines it.
+  void DefineNumber(const char* name, const char* directive, unsigned value) {
+    int written = std::snprintf(buffer_, sizeof buffer_, directive, value);
+    if (written < 0) written = 0;
+    if (written >= static_cast<int>(sizeof buffer_)) written = sizeof buffer_ - 1;
+    Define(name, buffer_, static_cast<uint32_t>(written));
+  }
+  char* Buffer() { return buffer_; }
+
+ private:
+  bool cleared_;
+  int next_ = 0;
+  char buffer_[256];
+};
+
+void DefineAll(BuiltinDefiner& definer, const ClockReading& clock, const VersionReading& version) {
+  definer.Define("_eof", "", 1);
+  definer.Define("_crlf", "\r\n", 2);
+  definer.Define("_systemname", "Morvane", 7);
+  definer.Define("_systemversion", "1.0", 3);
+  const unsigned hour = clock.wHour;
+  const unsigned noonHour = (hour + 11) % 12 + 1;
+  definer.DefineNumber("_year", "%u", clock.wYear);
+  definer.DefineNumber("_month", "%u", clock.wMonth);
+  definer.DefineNumber("_day", "%u", clock.wDay);
+  definer.DefineNumber("_hour", "%u", hour);
+  definer.DefineNumber("_minute", "%u", clock.wMinute);
+  definer.DefineNumber("_second", "%u", clock.wSecond);
+  definer.DefineNumber("_millisecond", "%u", clock.wMilliseconds);
+  definer.DefineNumber("_dayofweek", "%u", clock.wDayOfWeek);
+  definer.DefineNumber("_year2", "%02u", clock.wYear % 100u);
+  definer.DefineNumber("_month2", "%02u", clock.wMonth);
+  definer.DefineNumber("_day2", "%02u", clock.wDay);
+  definer.DefineNumber("_hour2", "%02u", hour);
+  definer.DefineNumber("_minute2", "%02u", clock.wMinute);
+  definer.DefineNumber("_second2", "%02u", clock.wSecond);
+  definer.DefineNumber("_millisecond2", "%03u", clock.wMilliseconds);
+  definer.DefineNumber("_noon", "%u", hour / 12);
+  definer.DefineNumber("_noonhour", "%u", noonHour);
+  definer.DefineNumber("_noonhour2", "%02u", noonHour);
+  definer.DefineNumber("_osmajorversion", "%u", version.dwMajorVersion);
+  definer.DefineNumber("_osminorversion", "%u", version.dwMinorVersion);
+  definer.DefineNumber("_osbuildnumber", "%u", version.dwBuildNumber);
+  definer.DefineNumber("_osplatform", "%u", version.dwPlatformId);
+  // The service-pack text is at most 127 bytes even when the record lacks its terminator.
+  int written = std::snprintf(definer.Buffer(), 256, "%.127s", version.szCSDVersion);
   if (written < 0) written = 0;
-  if (written >= static_cast<int>(sizeof buffer)) written = sizeof buffer - 1;
-  gTagTable.Define(name, buffer, static_cast<uint32_t>(written));
+  definer.Define("_osservicepack", definer.Buffer(), static_cast<uint32_t>(written));
 }
 
 }  // namespace
 
 void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version) {
-  char buffer[256];
-  gTagTable.Define("_eof", "", 1);
-  gTagTable.Define("_crlf", "\r\n", 2);
-  gTagTable.Define("_systemname", "Morvane", 7);
-  gTagTable.Define("_systemversion", "1.0", 3);
+  BuiltinDefiner definer(false);
+  DefineAll(definer, clock, version);
+}
 
-  const unsigned hour = clock.wHour;
-  const unsigned noonHour = (hour + 11) % 12 + 1;
-  DefineNumber(buffer, "_year", "%u", clock.wYear);
-  DefineNumber(buffer, "_month", "%u", clock.wMonth);
-  DefineNumber(buffer, "_day", "%u", clock.wDay);
-  DefineNumber(buffer, "_hour", "%u", hour);
-  DefineNumber(buffer, "_minute", "%u", clock.wMinute);
-  DefineNumber(buffer, "_second", "%u", clock.wSecond);
-  DefineNumber(buffer, "_millisecond", "%u", clock.wMilliseconds);
-  DefineNumber(buffer, "_dayofweek", "%u", clock.wDayOfWeek);
-  DefineNumber(buffer, "_year2", "%02u", clock.wYear % 100u);
-  DefineNumber(buffer, "_month2", "%02u", clock.wMonth);
-  DefineNumber(buffer, "_day2", "%02u", clock.wDay);
-  DefineNumber(buffer, "_hour2", "%02u", hour);
-  DefineNumber(buffer, "_minute2", "%02u", clock.wMinute);
-  DefineNumber(buffer, "_second2", "%02u", clock.wSecond);
-  DefineNumber(buffer, "_millisecond2", "%03u", clock.wMilliseconds);
-  DefineNumber(buffer, "_noon", "%u", hour / 12);
-  DefineNumber(buffer, "_noonhour", "%u", noonHour);
-  DefineNumber(buffer, "_noonhour2", "%02u", noonHour);
-  DefineNumber(buffer, "_osmajorversion", "%u", version.dwMajorVersion);
-  DefineNumber(buffer, "_osminorversion", "%u", version.dwMinorVersion);
-  DefineNumber(buffer, "_osbuildnumber", "%u", version.dwBuildNumber);
-  DefineNumber(buffer, "_osplatform", "%u", version.dwPlatformId);
-
-  // The service-pack text is at most 127 bytes even when the record lacks its terminator.
-  int written = std::snprintf(buffer, sizeof buffer, "%.127s", version.szCSDVersion);
-  if (written < 0) written = 0;
-  gTagTable.Define("_osservicepack", buffer, static_cast<uint32_t>(written));
+void DefineBuiltinsIntoClearedTable(const ClockReading& clock, const VersionReading& version) {
+  BuiltinDefiner definer(true);
+  DefineAll(definer, clock, version);
 }
 
 void DefineBuiltins() {

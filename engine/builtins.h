@@ -33,6 +33,9 @@ inline constexpr int kBuiltinCount = 27;
 // Out of memory propagates as std::bad_alloc.
 void DefineBuiltinsFrom(const ClockReading& clock, const VersionReading& version);
 
+// The same into a table that TagTable::ClearAll has just emptied: entries 0 to 26, without a lookup each.
+void DefineBuiltinsIntoClearedTable(const ClockReading& clock, const VersionReading& version);
+
 // Reads the clock and the version once and defines the variables.
 void DefineBuiltins();
 

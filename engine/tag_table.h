@@ -44,6 +44,9 @@ class TagTable {
  public:
   // The entry in use whose name equals `name` (NamesEqual), first in index order, or nullptr.
   TagEntry* Find(const char* name);
+  // The same among the first `count` entries alone: for a caller that has just filled the table from its
+  // start and knows that no entry after those is in use.
+  TagEntry* FindAmongFirst(const char* name, int count);
   // The unused entry with the lowest index, or nullptr when all are in use.
   TagEntry* FindFree();
   // Creation step on a free entry: flags exactly TAG_IN_USE, then the name.

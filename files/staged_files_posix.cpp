@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <set>
 
 #include "files/text_files.h"
@@ -76,8 +77,13 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The folders this process has seen to exist: a run stages thousands of files into a few of them.
+std::set<std::string> gKnownFolders;
+
 // Makes the folders of `target` that do not exist, outermost first, and notes each it made.
 int MakeFolders(const std::string& target, std::vector<std::string>* made) {
+  const size_t last = target.rfind('/');
+  if (last == std::string::npos || last == 0 || gKnownFolders.count(target.substr(0, last)) != 0) return 1;
   for (size_t slash = target.find('/', 1); slash != std::string::npos; slash = target.find('/', slash + 1)) {
     const std::string folder = target.substr(0, slash);
     if (mkdir(folder.c_str(), 0777) == 0) {
@@ -87,6 +93,37 @@ int MakeFolders(const std::string& target, std::vector<std::string>* made) {
     }
   }
   return 1;
+}
+
+// The mode a new file gets: 0666 less the process's umask, read once.
+mode_t NewFileMode() {
+  static const mode_t mode = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
+}
+
+// A new file of a hidden name beside `target`, with `mode` as far as the umask lets it: its descriptor and
+// its name, or -1.
+int CreateTemporary(const std::string& folder, mode_t mode, std::string* name) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static uint64_t state = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(time(nullptr)) ^
+                          reinterpret_cast<uintptr_t>(&state);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    char suffix[7];
+    for (int i = 0; i < 6; ++i) {
+      state = state * 6364136223846793005ull + 1442695040888963407ull;
+      suffix[i] = kLetters[(state >> 33) % (sizeof kLetters - 1)];
+    }
+    suffix[6] = '\0';
+    *name = (folder == "/" ? "" : folder) + "/.morvane-" + suffix;
+    const int fd = open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode & 0777);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
 }
 
 void RemoveFolders(const std::vector<std::string>& folders) {
@@ -106,13 +143,14 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   std::string target = native;
 
   struct stat info;
+  bool exists = lstat(target.c_str(), &info) == 0;
   // Written through a symbolic link to the file it names, keeping the link.
-  if (lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+  if (exists && S_ISLNK(info.st_mode)) {
     char resolved[PATH_MAX];
     if (realpath(target.c_str(), resolved) == nullptr) return Failed(errno);
     target = resolved;
+    exists = stat(target.c_str(), &info) == 0;
   }
-  const bool exists = stat(target.c_str(), &info) == 0;
   if (exists) {
     if (S_ISDIR(info.st_mode)) return FailedWith(FileError::kFolder);
     if (!S_ISREG(info.st_mode)) return FailedWith(FileError::kNotRegular);
@@ -128,31 +166,30 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   }
 
   const std::string folder = FolderOf(target);
-  std::string temporary = (folder == "/" ? "" : folder) + "/.morvane-XXXXXX";
-  if (temporary.size() >= PATH_MAX) {
+  if (folder.size() + 16 >= PATH_MAX) {
     RemoveFolders(made);
     return FailedWith(FileError::kPathTooLong);
   }
-  const int fd = mkstemp(temporary.data());
+  mode_t mode = exists ? info.st_mode & 07777 : NewFileMode();
+  std::string temporary;
+  const int fd = CreateTemporary(folder, mode, &temporary);
   if (fd < 0) {
     const int error = errno;
     RemoveFolders(made);
     return Failed(error);
   }
-  mode_t mode;
-  if (exists) {
-    mode = info.st_mode & 07777;
-  } else {
-    const mode_t mask = umask(0);
-    umask(mask);
-    mode = 0666 & ~mask;
-  }
+  gKnownFolders.insert(folder);
   // The new file takes over the old one's owner and group where it may, before its mode (a change of owner
-  // clears the set-ID bits); where it may not, it has no set-ID bits at all.
+  // clears the set-ID bits); where it may not, it has no set-ID bits at all. A new file has its mode from
+  // the start.
   bool ok = WriteAll(fd, text, length);
-  if (ok && exists && fchown(fd, info.st_uid, info.st_gid) != 0)
+  if (ok && exists && (info.st_uid != geteuid() || info.st_gid != getegid()) &&
+      fchown(fd, info.st_uid, info.st_gid) != 0) {
     mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
-  ok = ok && fchmod(fd, mode) == 0;
+  }
+  if (ok && (exists || (mode & ~static_cast<mode_t>(0777)) != 0 || (mode & 0777) != NewFileMode())) {
+    ok = fchmod(fd, mode) == 0;
+  }
   const int error = errno;
   ok = close(fd) == 0 && ok;
   if (!ok) {
@@ -168,14 +205,15 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
 
 int SyncStagedFiles(const std::vector<const StagedFile*>& files) {
   SetFileError(FileError::kNone);
+  std::set<std::string> folders;
+  for (const StagedFile* file : files) folders.insert(FolderOf(file->temporary));
   std::set<dev_t> synced;
-  for (const StagedFile* file : files) {
-    struct stat info;
-    if (stat(file->temporary.c_str(), &info) != 0) return Failed(errno);
-    if (!synced.insert(info.st_dev).second) continue;
-    const int fd = open(FolderOf(file->temporary).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  for (const std::string& folder : folders) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return Failed(errno);
-    const int result = syncfs(fd);
+    struct stat info;
+    int result = fstat(fd, &info);
+    if (result == 0 && synced.insert(info.st_dev).second) result = syncfs(fd);
     const int error = errno;
     close(fd);
     if (result != 0) return Failed(error);

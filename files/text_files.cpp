@@ -14,6 +14,8 @@ namespace {
 
 ReadObserver gReadObserver;
 bool gStandardStreamClosed[3] = {};
+ReadWatcher gReadWatcher = nullptr;
+void* gReadWatcherContext = nullptr;
 FileError gLastFileError = FileError::kNone;
 int gLastSystemError = 0;
 
@@ -143,6 +145,15 @@ void SetStandardStreamClosed(StandardStream stream) {
 
 bool StandardStreamWasClosed(StandardStream stream) {
   return gStandardStreamClosed[static_cast<int>(stream)];
+}
+
+void SetReadWatcher(ReadWatcher watcher, void* context) {
+  gReadWatcher = watcher;
+  gReadWatcherContext = context;
+}
+
+void RecordOpenAttempt(const char* fileName, int found) {
+  if (gReadWatcher != nullptr) gReadWatcher(gReadWatcherContext, fileName, found);
 }
 
 namespace {

@@ -39,6 +39,32 @@ int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 // path cannot make them wait on one.
 int ReadNamedStream(const char* path, char* buffer, uint32_t limit);
 
+// Called with the name of every file a read tries to open (in the file system's form), and whether it found
+// one there (also one it could not open): for following edits, where a file that does not exist yet is
+// waited for too. Independent of the ReadObserver. Standard input is no file. Null: nobody listens.
+using ReadWatcher = void (*)(void* context, const char* fileName, int found);
+void SetReadWatcher(ReadWatcher watcher, void* context);
+
+// What tells that a file changed since it was read: whether it exists, which file it is, its size and its
+// times (the platform's finest). Equal stamps: as far as the file system tells, the same content.
+struct FileStamp {
+  bool exists = false;
+  bool folder = false;
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  uint64_t size = 0;
+  int64_t modified = 0;  // the last write
+  int64_t changed = 0;   // the last change of the file's record (POSIX) or its creation (Windows)
+
+  bool SameFile(const FileStamp& other) const {
+    return exists && other.exists && volume == other.volume && index == other.index;
+  }
+  bool operator==(const FileStamp& other) const = default;
+};
+// The stamp of `fileName`, a name as the ReadObserver and the ReadWatcher give it (the file system's form),
+// symbolic links followed. A name that leads to no file gives a stamp that says so.
+FileStamp ReadFileStamp(const char* fileName);
+
 // Why the last ReadTextFile, ReadNamedFile, ReadNamedStream or WriteTextFile failed; kNone after one that
 // succeeded.
 enum class FileError : uint8_t {

@@ -16,6 +16,8 @@ int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
 void RecordRead(const char* fileName, const FileIdentity* opened);
 // Whether anyone listens to RecordRead: the identity of an opened file is read only then.
 bool ReadsObserved();
+// Tells the ReadWatcher, if any, of a file that a read tried to open, and whether it found one.
+void RecordOpenAttempt(const char* fileName, int found);
 // Reads the identity of the file at `formed` ("-": standard input); 0 when there is no such file.
 int ReadFileIdentity(const char* formed, FileIdentity* identity);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.

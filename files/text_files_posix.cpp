@@ -399,21 +399,23 @@ void IdentityOf(const struct stat& info, FileIdentity* identity) {
   identity->regular = S_ISREG(info.st_mode);
 }
 
-// Tells the observer of a file that the open found, also one it found but could not open. The observer may
-// run out of memory: the file is closed before that goes on.
+// Tells the observer of a file that the open found, also one it found but could not open; the watcher hears
+// of every name tried. Either may run out of memory: the file is closed before that goes on.
 void RecordFound(const char* native, int fd) {
   const int error = errno;
-  if (ReadsObserved() && (fd >= 0 || (error != ENOENT && error != ENOTDIR))) {
-    FileIdentity identity;
-    struct stat info;
-    const bool known = fd >= 0 && fstat(fd, &info) == 0;
-    if (known) IdentityOf(info, &identity);
-    try {
+  const bool found = fd >= 0 || (error != ENOENT && error != ENOTDIR);
+  try {
+    if (found && ReadsObserved()) {
+      FileIdentity identity;
+      struct stat info;
+      const bool known = fd >= 0 && fstat(fd, &info) == 0;
+      if (known) IdentityOf(info, &identity);
       RecordRead(native, known ? &identity : nullptr);
-    } catch (...) {
-      if (fd >= 0) close(fd);
-      throw;
     }
+    RecordOpenAttempt(native, found ? 1 : 0);
+  } catch (...) {
+    if (fd >= 0) close(fd);
+    throw;
   }
   errno = error;
 }
@@ -469,6 +471,21 @@ int ReadFileIdentity(const char* formed, FileIdentity* identity) {
   }
   IdentityOf(info, identity);
   return 1;
+}
+
+FileStamp ReadFileStamp(const char* fileName) {
+  FileStamp stamp;
+  struct stat info;
+  if (stat(fileName, &info) != 0) return stamp;
+  constexpr int64_t kNanoseconds = 1000000000;
+  stamp.exists = true;
+  stamp.folder = S_ISDIR(info.st_mode);
+  stamp.volume = static_cast<uint64_t>(info.st_dev);
+  stamp.index = static_cast<uint64_t>(info.st_ino);
+  stamp.size = static_cast<uint64_t>(info.st_size);
+  stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * kNanoseconds + info.st_mtim.tv_nsec;
+  stamp.changed = static_cast<int64_t>(info.st_ctim.tv_sec) * kNanoseconds + info.st_ctim.tv_nsec;
+  return stamp;
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

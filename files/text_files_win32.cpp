@@ -196,11 +196,13 @@ int ReadResolved(const char* formed, char* buffer, uint32_t limit, Reading readi
   HandleCloser closer(file);
   // The observer hears of every file found, also one that cannot be opened.
   const DWORD openError = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
-  if (openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND && ReadsObserved()) {
+  const bool found = openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND;
+  if (found && ReadsObserved()) {
     FileIdentity identity;
     const bool known = file != INVALID_HANDLE_VALUE && IdentityOf(file, &identity);
     RecordRead(formed, known ? &identity : nullptr);
   }
+  RecordOpenAttempt(formed, found ? 1 : 0);
   SetLastError(openError);
   if (file == INVALID_HANDLE_VALUE) {
     // A folder cannot be opened as a file: say so rather than "access denied".
@@ -247,6 +249,27 @@ int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
   if (std::strcmp(formed, "-") == 0) return ReadOpen(StandardInput(), buffer, limit, Reading::kToTheEnd);
   return ReadResolved(formed, buffer, limit, Reading::kStreams);
+}
+
+FileStamp ReadFileStamp(const char* fileName) {
+  FileStamp stamp;
+  HANDLE file = CreateFileA(fileName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return stamp;
+  HandleCloser closer(file);
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return stamp;
+  auto ticks = [](const FILETIME& time) {
+    return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+  };
+  stamp.exists = true;
+  stamp.folder = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  stamp.volume = information.dwVolumeSerialNumber;
+  stamp.index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  stamp.size = (static_cast<uint64_t>(information.nFileSizeHigh) << 32) | information.nFileSizeLow;
+  stamp.modified = ticks(information.ftLastWriteTime);
+  stamp.changed = ticks(information.ftCreationTime);
+  return stamp;
 }
 
 int ReadFileIdentity(const char* formed, FileIdentity* identity) {

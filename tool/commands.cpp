@@ -9,8 +9,8 @@
 namespace morvane {
 
 bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath,
-                   const ReportError& report, std::vector<std::string>* tagNames) {
-  UpdateResult result = UpdateRun(headerPath, mainPath, report);
+                   const ReportError& report, std::vector<std::string>* tagNames, const RunOptions& options) {
+  UpdateResult result = UpdateRun(headerPath, mainPath, report, options);
   state.lastRunCompleted = result.completed;
   state.lastRunReadFailed = result.readFailed;
   if (!result.completed) return false;

@@ -31,9 +31,10 @@ struct CommandState {
 // Update: runs the update with the two paths (nullptr for a file that could not be named, see UpdateRun). On
 // a completed run, `rows` receives the tag names to list below the result row (in table order; the window
 // sorts them its own way and keeps the result row first). Returns whether the window refreshes its list and
-// view.
+// view. `options` as UpdateRun takes them (a window listens to the run's warnings through them).
 bool UpdateCommand(CommandState& state, const char* headerPath, const char* mainPath,
-                   const ReportError& report, std::vector<std::string>* tagNames);
+                   const ReportError& report, std::vector<std::string>* tagNames,
+                   const RunOptions& options = RunOptions());
 
 // The text a picked row shows (up to its first NUL): row 0 the result, any other row its tag's value, an
 // empty text for a row whose tag is gone or has no value. nullptr when no row is selected (index < 0):

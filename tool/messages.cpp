@@ -149,6 +149,19 @@ constexpr Message kMessages[] = {
      "警告: {2} のフィールド '{1}' はどこからも参照されていません"},
     {MessageId::kWorkerLost, "a worker process ended before it finished its records: no file written",
      "ワーカープロセスがレコードを終える前に終了しました。ファイルは書き込まれていません"},
+    {MessageId::kWatchStandardInput, "--watch follows files, not standard input ('-')",
+     "--watch が監視するのはファイルです。標準入力（-）は監視できません"},
+    {MessageId::kWatchNotAFile, "--watch follows files: '{1}' is a pipe, a FIFO or a device",
+     "--watch が監視するのはファイルです。'{1}' はパイプか FIFO かデバイスです"},
+    {MessageId::kWatchNothing, "--watch needs a file to follow: HEADER and MAIN are both empty",
+     "--watch には監視するファイルが要ります。HEADER も MAIN も空です"},
+    {MessageId::kWatchUnavailable, "--watch is available on Linux only", "--watch は Linux でだけ使えます"},
+    // kWatchStarted: {1} the first run's status, {2} the number of files
+    {MessageId::kWatchStarted, "--watch: status {1}; files followed: {2}; Ctrl+C ends",
+     "--watch: 終了状態 {1}。監視するファイル: {2} 個（Ctrl+C で終わります）"},
+    // kWatchRerun: {1} the file that changed, {2} the run's status
+    {MessageId::kWatchRerun, "--watch: {1} changed: ran again, status {2}",
+     "--watch: {1} が変わったので再実行しました。終了状態 {2}"},
     // kCannotReadDatafile: {1} the file being expanded, {2} the datafile, {3} the cause
     {MessageId::kCannotReadDatafile, "{1}: datafile {2}: cannot read: {3}",
      "{1}: datafile {2} を読み込めません: {3}"},
@@ -316,6 +329,15 @@ std::string RunMessageText(const ToolMessage& message, const std::string& fileNa
   ExpansionFailureRecord noMemory;
   noMemory.reason = ExpansionFailure::kOutOfMemory;
   return FormatMessage(MessageId::kCannotExpand, {message.text, fileName, ExpansionFailureText(noMemory)});
+}
+
+std::string RunMessageDetail(const ToolMessage& message, const std::string& fileName) {
+  // The whole message without its sentence: the Japanese one begins with it, the English one never has it.
+  ToolMessage withoutSentence = message;
+  withoutSentence.text = "";
+  std::string detail = RunMessageText(withoutSentence, fileName);
+  if (!detail.empty() && detail[0] == ' ') detail.erase(0, 1);
+  return detail;
 }
 
 namespace {

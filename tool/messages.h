@@ -85,6 +85,13 @@ enum class MessageId : uint8_t {
   kRecordsReplacedSome,
   kFieldNeverReferenced,
   kWorkerLost,
+  // --watch
+  kWatchStandardInput,
+  kWatchNotAFile,
+  kWatchNothing,
+  kWatchUnavailable,
+  kWatchStarted,
+  kWatchRerun,
   kCannotReadDatafile,
   kMessageCount
 };
@@ -102,6 +109,10 @@ std::string ExpansionFailureText(const ExpansionFailureRecord& failure);
 // named it): "FILE: cannot read: CAUSE" in English; in Japanese the tool's fixed sentence first, then the
 // file and the cause.
 std::string RunMessageText(const ToolMessage& message, const std::string& fileName);
+
+// The file and the cause of one message of a run, without the tool's fixed sentence: the second line of a
+// window's message box, under that sentence.
+std::string RunMessageDetail(const ToolMessage& message, const std::string& fileName);
 
 // What a notice of the engine means, in the current language. `suggestion` is the keyword a word that is no
 // keyword probably meant, or empty.

@@ -107,6 +107,22 @@ void RecordReader::TakeCharacter(std::string* into) {
 }
 
 void RecordReader::SkipByteOrderMark() {
+  // The first three bytes, however the source hands them over.
+  while (!ended_ && filled_ - position_ < 3) {
+    std::memmove(buffer_.data(), buffer_.data() + position_, filled_ - position_);
+    filled_ -= position_;
+    position_ = 0;
+    long got;
+    do {
+      got = source_(buffer_.data() + filled_, buffer_.size() - filled_);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+      ended_ = true;
+      if (got < 0) readError_ = errno;
+      break;
+    }
+    filled_ += static_cast<size_t>(got);
+  }
   if (Peek() != 0xEF || filled_ - position_ < 3) return;
   if (static_cast<unsigned char>(buffer_[position_ + 1]) == 0xBB &&
       static_cast<unsigned char>(buffer_[position_ + 2]) == 0xBF) {
@@ -200,6 +216,7 @@ bool RecordReader::ReadRow(std::vector<std::string>* values, bool* blank, Record
       }
       if (!closed) {
         *problem = RecordProblem::kUnclosedQuote;
+        *problemField = values->size();
         endValue();
         return true;
       }

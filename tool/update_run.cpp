@@ -8,8 +8,8 @@
 #include "engine/builtins.h"
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "text/text.h"
 #include "files/text_files.h"
+#include "text/text.h"
 
 namespace morvane {
 
@@ -33,12 +33,19 @@ UpdateResult Fail(UpdateResult& result, const ReportError& report, RunFile file,
 }
 
 // The front end's own definitions: read-only tags that no file can change, with literal values that no pass
-// reads again.
+// reads again. They follow the built-ins in a table cleared for this run, so a name is looked up among the
+// entries made so far alone, and a new one takes the next entry.
 void DefineGiven(const std::vector<std::pair<std::string, std::string>>& definitions) {
+  int used = kBuiltinCount;
   for (const auto& [name, value] : definitions) {
-    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags &= ~TAG_READONLY;
-    gTagTable.Define(name.c_str(), value.data(), static_cast<uint32_t>(value.size()));
-    if (TagEntry* entry = gTagTable.Find(name.c_str())) entry->flags |= TAG_READONLY | TAG_LITERAL;
+    TagEntry* entry = gTagTable.FindAmongFirst(name.c_str(), used);
+    if (entry == nullptr) {
+      if (used == kTagCapacity) continue;  // a full table takes no more, as Define would refuse it
+      entry = &gTagTable.entries[used++];
+      TagTable::Create(entry, name.c_str());
+    }
+    entry->SetData(value.data(), static_cast<uint32_t>(value.size()));
+    entry->flags |= TAG_READONLY | TAG_LITERAL;
   }
 }
 
@@ -100,11 +107,8 @@ UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const Repor
   ResetBaseDirectory();
   gTagTable.ClearAll();
   try {
-    if (options.builtins != nullptr) {
-      DefineBuiltinsFrom(options.builtins->clock, options.builtins->version);
-    } else {
-      DefineBuiltins();
-    }
+    const BuiltinReadings readings = options.builtins != nullptr ? *options.builtins : ReadBuiltinReadings();
+    DefineBuiltinsIntoClearedTable(readings.clock, readings.version);
     DefineGiven(options.definitions);
   } catch (const std::bad_alloc&) {
     return Fail(result, report, RunFile::kNone, MessageCause::kNoMemory);

@@ -57,6 +57,13 @@ cases=(
   "morvane-cli data/|data/notes.txt"
   "morvane-cli -- --|--odd-name.txt"
   "morvane-cli --tags -- h|header.txt"
+  "morvane-cli --rows d|data"
+  "morvane-cli --rows-format |csv jsonl tsv"
+  "morvane-cli --rows-f=j|jsonl"
+  "morvane-cli --ro|--rows --rows-format"
+  "morvane-cli --jobs |"
+  "morvane-cli --shard |"
+  "morvane-cli --kee|--keep-going"
 )
 for entry in "${cases[@]}"; do
   line=${entry%%|*}

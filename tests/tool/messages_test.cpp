@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "tool/commands.h"
+
 namespace morvane {
 namespace {
 
@@ -48,6 +50,40 @@ TEST_F(MessagesTest, JapaneseRunMessagesBeginWithTheFixedSentence) {
   EXPECT_EQ(RunMessageText(message, "m.txt"), "m.txt: cannot read: is a folder");
   SetMessageLanguage(Language::kJapanese);
   EXPECT_EQ(RunMessageText(message, "m.txt"), std::string(kMainReadFailed) + " m.txt: フォルダーです");
+}
+
+// The second line of a window's message box: the file and the cause, never the sentence above it.
+TEST_F(MessagesTest, DetailIsTheFileAndTheCauseWithoutTheSentence) {
+  ToolMessage unread(kHeaderReadFailed, RunFile::kHeader, MessageCause::kReadFailed);
+  unread.fileError = FileError::kMissing;
+  ToolMessage unwritten(kWriteFailed, RunFile::kSaved, MessageCause::kWriteFailed);
+  unwritten.fileError = FileError::kReadOnly;
+  ToolMessage unexpanded(kExpansionFailed, RunFile::kMain, MessageCause::kExpansionFailed);
+  unexpanded.expansion.reason = ExpansionFailure::kTooManyPasses;
+  const ToolMessage noMemory(kExpansionFailed, RunFile::kNone, MessageCause::kNoMemory);
+  const struct {
+    const ToolMessage& message;
+    const char* file;
+    const char* english;
+    const char* japanese;
+  } cases[] = {
+      {unread, "h.txt", "h.txt: cannot read: No such file or directory", "h.txt: ファイルがありません"},
+      {unwritten, "out.txt", "out.txt: cannot write: read-only", "out.txt: 読み取り専用です"},
+      {unexpanded, "m.txt",
+       "m.txt: cannot expand: more than 4,096 passes: values keep making new expressions",
+       "m.txt: 展開が 4,096 回を超えました。値が新しい式を作り続けています"},
+      {noMemory, "", "out of memory", "メモリが不足しています。"},
+  };
+  for (const auto& c : cases) {
+    SetMessageLanguage(Language::kEnglish);
+    EXPECT_EQ(RunMessageDetail(c.message, c.file), c.english);
+    EXPECT_EQ(RunMessageDetail(c.message, c.file), RunMessageText(c.message, c.file));
+    SetMessageLanguage(Language::kJapanese);
+    EXPECT_EQ(RunMessageDetail(c.message, c.file), c.japanese);
+    if (*c.file != '\0') {
+      EXPECT_EQ(RunMessageText(c.message, c.file), std::string(c.message.text) + " " + c.japanese);
+    }
+  }
 }
 
 TEST_F(MessagesTest, FailuresNameTheirTagAndSize) {

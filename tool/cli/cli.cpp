@@ -18,6 +18,7 @@
 #include "tool/cli/dependency_list.h"
 #include "tool/cli/rows.h"
 #include "tool/cli/run_files.h"
+#include "tool/cli/watch.h"
 #include "tool/commands.h"
 #include "tool/message_text.h"
 #include "tool/messages.h"
@@ -265,6 +266,8 @@ struct FileNames {
   }
 };
 
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names);
+
 // Reads HEADER or MAIN once for every record of --rows. 0 after telling why it could not be read.
 int ReadTemplate(const std::string& path, RunFile file, const std::string& shown, std::string* text) {
   if (path.empty()) return 1;
@@ -341,7 +344,21 @@ int Run(const CliOptions& given) {
 
   if (!CheckDependencyFile(options, given, &reason) || !CheckDefinitionsFit(options, given, &reason))
     return UsageError(reason);
+  if (given.watch) {
+    // The runs of --rows read their datafiles in processes of their own, which no watch would hear of.
+    if (options.hasRows)
+      return UsageError(FormatMessage(MessageId::kOptionsExclusive, {"--watch", "--rows"}));
+    if (!CheckWatchable(given, &reason)) return UsageError(reason);
+    return WatchRuns(
+        given, [&] { return RunOnce(options, given, names); }, PrintMessage);
+  }
   if (options.hasRows) return RunRowsCommand(options, given);
+  return RunOnce(options, given, names);
+}
+
+// One run of the command: `options` holds the paths in the code page, `given` as typed.
+int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names) {
+  std::string reason;
   std::vector<RunInput> inputs;
   AddNamedInput(&inputs, "HEADER " + names.header, options.headerPath.c_str());
   AddNamedInput(&inputs, "MAIN " + names.main, options.mainPath.c_str());

@@ -43,6 +43,22 @@ const char kCliUsage[] =
     "                      language drops, ignores or only partly applies (a missing tag, a misspelt\n"
     "                      keyword, an unquoted value, a number that reads otherwise, ...)\n"
     "      --strict        --warn, and any warning fails the run with status 4: nothing printed or written\n"
+    "      --watch         run, then run again each time a file the run read changes (HEADER, MAIN, every\n"
+    "                      datafile, also one that does not exist yet), printing or writing as each run\n"
+    "                      does and telling its status on standard error; Ctrl+C ends it with status 0\n"
+    "                      (Linux; HEADER and MAIN must be files)\n"
+    "      --rows DATA     run HEADER and MAIN once per record of DATA (CSV, TSV or JSON Lines, by its\n"
+    "                      extension or --rows-format; \"-\" is standard input), each record's fields given\n"
+    "                      as -D gives values; with -o PATTERN each record's result goes to the file the\n"
+    "                      pattern names once expanded with the record's tags (-o 'out/[id].txt'), and\n"
+    "                      no file is written unless every record succeeds; else the results go to\n"
+    "                      standard output in record order\n"
+    "      --rows-format csv|tsv|jsonl\n"
+    "                      the format of DATA when its name does not tell it\n"
+    "  -j, --jobs N        with --rows, run N records at once (default: the processors online)\n"
+    "      --shard K/N     with --rows, run only the records whose place (from 0) modulo N is K - 1\n"
+    "      --keep-going    with --rows, write the files of the records that succeeded although others\n"
+    "                      failed (the status still tells the failure)\n"
     "  -h, --help          usage on standard output, exit 0\n"
     "      --version       the version, copyright and license, exit 0\n"
     "Long options may be abbreviated where that names one option alone.\n"
@@ -51,6 +67,8 @@ const char kCliUsage[] =
     "  echo '[who data=\"you\"]' | morvane-cli - main.txt\n"
     "  morvane-cli -D date=2026-12-09 -o report.txt --deps report.d header.txt report.tmpl\n"
     "  morvane-cli --strict header.txt main.txt      # fails (4) on any warning\n"
+    "  morvane-cli --watch -o report.txt header.txt main.txt   # writes report.txt again on every save\n"
+    "  morvane-cli --rows customers.csv -o 'letters/[id].txt' header.txt letter.txt\n"
     "The template language: docs/language.md (every rule with an example); worked tasks: docs/recipes.md;\n"
     "man morvane-cli and man 5 morvane once installed.\n"
     "Standard output: the result's bytes exactly, up to its first NUL byte, nothing added.\n"
@@ -61,7 +79,9 @@ const char kCliUsage[] =
     "read (-o writes nothing); 2 not completed, or out of memory (nothing printed or written); 3 --value\n"
     "named no tag; 4 --strict and a warning; 64 bad usage, a malformed SOURCE_DATE_EPOCH, an output that\n"
     "is an input or a --deps name make cannot read included (nothing written); 74 the output file, the\n"
-    "dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n";
+    "dependency file or standard output could not be written. When several apply: 2, 74, 4, 3, 1.\n"
+    "With --rows the status is the first that applies to any record (1 also for a record that DATA could\n"
+    "not give, or whose file the pattern cannot name).\n";
 
 namespace {
 
@@ -75,6 +95,7 @@ enum class LongOption {
   kCodePage,
   kWarn,
   kStrict,
+  kWatch,
   kHelp,
   kVersion,
   kRows,
@@ -100,6 +121,7 @@ constexpr LongOptionName kLongOptions[] = {
     {"codepage", LongOption::kCodePage, true},
     {"warn", LongOption::kWarn, false},
     {"strict", LongOption::kStrict, false},
+    {"watch", LongOption::kWatch, false},
     {"help", LongOption::kHelp, false},
     {"version", LongOption::kVersion, false},
     {"rows", LongOption::kRows, true},
@@ -192,6 +214,9 @@ int Apply(LongOption option, const char* argument, CliOptions* options, std::str
     case LongOption::kStrict:
       options->warn = true;
       options->strict = true;
+      break;
+    case LongOption::kWatch:
+      options->watch = true;
       break;
     case LongOption::kHelp:
       options->help = true;

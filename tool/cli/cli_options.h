@@ -28,6 +28,7 @@ struct CliOptions {
   std::string codePage;
   bool warn = false;                                             // --warn, also set by --strict
   bool strict = false;                                           // --strict
+  bool watch = false;                                            // --watch
   std::vector<std::pair<std::string, std::string>> definitions;  // -D NAME=VALUE, in order
   bool hasDeps = false;
   std::string deps;

@@ -463,8 +463,13 @@ int RecordFeed::Next(Record* record) {
 
 void RunRecordsHere(const RowsJob& job, RowsMerger* merger, RecordFeed* feed,
                     const std::function<bool()>& interrupted) {
+  // Asked now and then rather than after every record: a record takes microseconds, asking a system call.
+  constexpr unsigned kRecordsBetweenQuestions = 32;
   Record record;
-  while (!interrupted() && feed->Next(&record)) merger->Take(RunRecord(job, record));
+  for (unsigned done = 0; (done % kRecordsBetweenQuestions != 0 || !interrupted()) && feed->Next(&record);
+       ++done) {
+    merger->Take(RunRecord(job, record));
+  }
 }
 
 }  // namespace morvane

@@ -134,7 +134,7 @@ class RecordFeed {
 };
 
 // Runs every record of the feed in this process, one after the other, until the feed ends or `interrupted`
-// says so (asked after each record).
+// says so (asked every few records).
 void RunRecordsHere(const RowsJob& job, RowsMerger* merger, RecordFeed* feed,
                     const std::function<bool()>& interrupted);
 

@@ -247,7 +247,8 @@ bool ReadMessage(int fd, std::string* message) {
 // `results` as soon as it has run, so that every temporary it made is known to the feeder.
 [[noreturn]] void Work(const RowsJob& job, int tasks, int results, InterruptionGuard& guard) {
   std::string message;
-  while (!guard.Interrupted() && ReadMessage(tasks, &message)) {
+  // Every few records it asks whether to stop; the feeder has at most a few under way here.
+  for (unsigned done = 0; (done % 8 != 0 || !guard.Interrupted()) && ReadMessage(tasks, &message); ++done) {
     RecordOutcome outcome;
     const Record record = UnpackRecord(message);
     try {
@@ -336,6 +337,14 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
   bool lost = false;
   bool stopping = false;
   for (;;) {
+    // Hand over what has come, in record order.
+    while (!order.empty() && !workers[order.front()].done.empty()) {
+      Worker& worker = workers[order.front()];
+      merger->Take(std::move(worker.done.front()));
+      worker.done.pop_front();
+      --worker.inFlight;
+      order.pop_front();
+    }
     // Feed while there is room; DATA is read here, in order.
     while (!fed && !guard.Interrupted() && order.size() < kInFlightEach * count) {
       Record record;
@@ -356,14 +365,6 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
       for (Worker& worker : workers) {
         if (!worker.ended) kill(worker.pid, SIGTERM);
       }
-    }
-    // Hand over what has come, in record order.
-    while (!order.empty() && !workers[order.front()].done.empty()) {
-      Worker& worker = workers[order.front()];
-      merger->Take(std::move(worker.done.front()));
-      worker.done.pop_front();
-      --worker.inFlight;
-      order.pop_front();
     }
     if (fed) {
       for (Worker& worker : workers) {
@@ -419,7 +420,7 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
         close(worker.results);
         if (worker.tasks >= 0) close(worker.tasks);
         worker.tasks = -1;
-        if (worker.inFlight > worker.done.size()) lost = true;
+        if (worker.inFlight > worker.done.size() && !stopping) lost = true;
       }
     }
     if (lost) {

@@ -1,6 +1,7 @@
 #include "tool/qt/dialog_hooks.h"
 
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -34,8 +35,8 @@ QString RunFileDialog(QFileDialog& dialog) {
 std::unique_ptr<QFileDialog> MakeOpenDialog(QWidget* owner, const FileDialogStart& start) {
   auto dialog = std::make_unique<QFileDialog>(owner);
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
-  // Any name may be typed: the file is only named here, and a missing one is reported by the run.
-  dialog->setFileMode(QFileDialog::AnyFile);
+  // Only a file that exists: the dialog itself says so of a name that leads to none, and opens a folder.
+  dialog->setFileMode(QFileDialog::ExistingFile);
   dialog->setOption(QFileDialog::HideNameFilterDetails);
   dialog->setNameFilters(
       {NameFilter(kTextFilterLabel, kTextFilterPattern), NameFilter(kAllFilterLabel, kAllFilterPattern)});
@@ -64,8 +65,15 @@ DialogHooks PlatformDialogHooks() {
     auto dialog = MakeSaveDialog(owner, start);
     return RunFileDialog(*dialog);
   };
-  hooks.showMessage = [](QWidget* owner, const QString& text) {
+  hooks.showMessage = [](QWidget* owner, const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    if (!detail.isEmpty()) {
+      box.setInformativeText(detail);
+      // Plain text too: a file name may hold anything that looks like markup.
+      if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setTextFormat(Qt::PlainText);
+    }
     box.exec();
   };
   return hooks;

@@ -22,8 +22,9 @@ struct DialogHooks {
   std::function<QString(QWidget* owner, const FileDialogStart& start)> openFile;
   // Asks for a file to save to; an empty result means cancelled.
   std::function<QString(QWidget* owner, const FileDialogStart& start)> saveFile;
-  // Shows one message with the caption "エラー" and the warning icon, returning when it was closed.
-  std::function<void(QWidget* owner, const QString& text)> showMessage;
+  // Shows one message with the caption "エラー" and the warning icon, returning when it was closed: the
+  // tool's fixed sentence, and under it the file and the cause (may be empty).
+  std::function<void(QWidget* owner, const QString& text, const QString& detail)> showMessage;
 };
 
 // The platform's dialogs and message box.

@@ -1,17 +1,22 @@
-// The Linux window's entry point. It takes no command line but --help and --version.
+// The Linux window's entry point: the files to open, or --help or --version.
+#include <QFile>
 #include <QMessageBox>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "text/text.h"
 #include "tool/commands.h"
+#include "tool/message_text.h"
+#include "tool/messages.h"
 #include "tool/qt/dialog_hooks.h"
 #include "tool/qt/icon_art.h"
 #include "tool/qt/main_window.h"
 #include "tool/qt/qt_translations.h"
+#include "tool/qt/window_settings.h"
 #include "tool/qt/window_start.h"
 
 namespace {
@@ -27,7 +32,8 @@ void PrintText(const char* text, FILE* stream) {
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   std::string error;
-  switch (morvane::ParseWindowArguments(argc, argv, &error)) {
+  std::vector<std::string> files;
+  switch (morvane::ParseWindowArguments(argc, argv, &error, &files)) {
     case morvane::WindowCommand::kHelp:
       PrintText(morvane::kWindowUsage, stdout);
       return std::fflush(stdout) == 0 ? 0 : 74;
@@ -60,7 +66,14 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  morvane::MainWindow window(morvane::PlatformDialogHooks());
-  if (window.Start()) window.exec();
+  morvane::SetMessageLanguage(morvane::PreferredMessageLanguage());
+  morvane::MainWindow window(morvane::PlatformDialogHooks(), morvane::SettingsFilePath());
+  if (!window.Start()) return 0;
+  if (!files.empty()) {
+    QStringList paths;
+    for (const std::string& file : files) paths << QFile::decodeName(QByteArray::fromStdString(file));
+    window.StartWith(paths);
+  }
+  window.exec();
   return 0;
 }

@@ -2,8 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QUrl>
+#include <algorithm>
+#include <utility>
 
 #include "tool/qt/text_codec.h"
 
@@ -45,8 +48,31 @@ QStringList DraggedFiles(const QMimeData* data) {
   return files;
 }
 
+bool AllExistingFiles(const QStringList& paths) {
+  for (const QString& path : paths) {
+    if (!QFileInfo(path).isFile()) return false;
+  }
+  return true;
+}
+
+BoxLengthValidator::BoxLengthValidator(QLineEdit* box, std::function<void()> refused)
+    : QValidator(box), refused_(std::move(refused)), accepted_(box->text()) {
+  connect(box, &QLineEdit::textChanged, this, [this](const QString& text) { accepted_ = text; });
+}
+
 QValidator::State BoxLengthValidator::validate(QString& input, int&) const {
-  return FitsBox(input) ? Acceptable : Invalid;
+  if (FitsBox(input)) return Acceptable;
+  // What the edit put in: the new text without what it shares with the old at either end.
+  const qsizetype shortest = std::min(input.size(), accepted_.size());
+  qsizetype same = 0;
+  while (same < shortest && input[same] == accepted_[same]) ++same;
+  qsizetype sameEnd = 0;
+  while (sameEnd < shortest - same &&
+         input[input.size() - 1 - sameEnd] == accepted_[accepted_.size() - 1 - sameEnd])
+    ++sameEnd;
+  const QString inserted = input.mid(same, input.size() - same - sameEnd);
+  if (inserted.toUcs4().size() > 1 && refused_) refused_();
+  return Invalid;
 }
 
 }  // namespace morvane

@@ -6,7 +6,9 @@
 #include <QStringList>
 #include <QValidator>
 #include <cstddef>
+#include <functional>
 
+class QLineEdit;
 class QMimeData;
 
 namespace morvane {
@@ -34,11 +36,21 @@ QString StartNameOf(const QString& path);
 // The local files of a drag, in order; empty when it carries no URL or any URL that is not a local file.
 QStringList DraggedFiles(const QMimeData* data);
 
+// Whether every path names an existing file (a link to one counts), not a folder or a device.
+bool AllExistingFiles(const QStringList& paths);
+
 // Keeps a box within kBoxTextMax bytes: a keystroke, paste or drop of text that would go beyond is refused.
+// A refused keystroke only stops the typing; a refused insertion of more than one character (a paste, a
+// drop of text, an input method's word) calls `refused`, which must not show anything modal right away
+// (the box is still in the middle of the edit).
 class BoxLengthValidator : public QValidator {
  public:
-  using QValidator::QValidator;
+  BoxLengthValidator(QLineEdit* box, std::function<void()> refused);
   State validate(QString& input, int& position) const override;
+
+ private:
+  std::function<void()> refused_;
+  QString accepted_;  // the box's text before the edit under validation
 };
 
 }  // namespace morvane

@@ -1,10 +1,11 @@
-// The start of the window program: its command line (--help and --version only), and an application that
-// says so when Qt can open no window, instead of Qt's abort.
+// The start of the window program: its command line (the files to open, --help and --version), and an
+// application that says so when Qt can open no window, instead of Qt's abort.
 #pragma once
 
 #include <QApplication>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace morvane {
 
@@ -18,9 +19,11 @@ constexpr int kExitWindowUsage = 64;
 
 enum class WindowCommand { kOpen, kHelp, kVersion, kUsageError };
 
-// What the command line asks for. The window takes no other arguments: anything else is kUsageError with
+// What the command line asks for: --help or --version alone, or kOpen with at most two files, HEADER and
+// MAIN, in *files as typed ("--" first lets a file name begin with '-'). Anything else is kUsageError with
 // the reason in *error.
-WindowCommand ParseWindowArguments(int argc, const char* const* argv, std::string* error);
+WindowCommand ParseWindowArguments(int argc, const char* const* argv, std::string* error,
+                                   std::vector<std::string>* files);
 
 // Constructs the application on the platform Qt chooses. When Qt finds none it can use (no display, a display
 // that does not answer, no platform plugin), the process prints kNoDisplayText and exits with kExitNoDisplay;

@@ -90,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--tags", "--value", "v", "h", "m"}, "together"},
         RejectedCase{{"-h-", "h", "m"}, "'--'"},
         RejectedCase{{"--output=", "h", "m"}, "-o needs a file name"},
-        RejectedCase{{"--deps=", "-o", "x", "h", "m"}, "--deps needs a file name"}));
+        RejectedCase{{"--deps=", "-o", "x", "h", "m"}, "--deps needs a file name"},
+        RejectedCase{{"--wa", "h", "m"}, "--warn, --watch"},
+        RejectedCase{{"--watch=1", "h", "m"}, "no argument"}));
 
 TEST(CliArguments, HelpAndVersionNeedNoOperands) {
   CliOptions options;
@@ -140,6 +142,24 @@ TEST(CliArguments, AbbreviationsDefinitionsDepsAndWarnings) {
     EXPECT_EQ(options.hasDepsTarget ? options.depsTarget : "", c.depsTarget) << c.args[0];
     EXPECT_EQ(options.hasOutput ? options.output : "", c.output) << c.args[0];
     EXPECT_EQ(options.hasValue ? options.valueName : "", c.value) << c.args[0];
+  }
+}
+
+TEST(CliArguments, WatchAndItsAbbreviations) {
+  const struct {
+    std::vector<const char*> args;
+    bool watch, warn;
+  } cases[] = {{{"--watch", "h", "m"}, true, false},
+               {{"h", "--wat", "m"}, true, false},
+               {{"--war", "h", "m"}, false, true},
+               {{"--watch", "--warn", "h", "m"}, true, true},
+               {{"h", "m"}, false, false}};
+  for (const auto& c : cases) {
+    CliOptions options;
+    std::string error;
+    ASSERT_EQ(Parse(c.args, &options, &error), 1) << error;
+    EXPECT_EQ(options.watch, c.watch) << c.args[0];
+    EXPECT_EQ(options.warn, c.warn) << c.args[0];
   }
 }
 

@@ -1,6 +1,7 @@
 // Drives the real window: typing paths, clicking, picking rows, saving, closing.
 #include "tool/qt/main_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -22,9 +23,10 @@
 #include <memory>
 #include <string>
 
-#include "text/text.h"
-#include "tests/tool/qt/code_page_bytes.h"
 #include "tests/support/front_end_cases.h"
+#include "tests/tool/qt/code_page_bytes.h"
+#include "tests/tool/qt/window_test_support.h"
+#include "text/text.h"
 #include "tool/qt/qt_translations.h"
 #include "tool/update_run.h"
 
@@ -32,50 +34,10 @@ namespace morvane {
 
 namespace {
 
-// What the replaced modal calls saw and answer.
-struct Modals {
-  QStringList messages;
-  QStringList openNames;
-  QStringList openFolders;
-  QStringList saveNames;
-  QStringList saveFolders;
-  QString openAnswer;
-  QString saveAnswer;
-  int saveAsked = 0;
-};
-
-DialogHooks RecordingHooks(Modals* modals) {
-  DialogHooks hooks;
-  hooks.openFile = [modals](QWidget*, const FileDialogStart& start) {
-    modals->openNames << start.name;
-    modals->openFolders << start.folder;
-    return modals->openAnswer;
-  };
-  hooks.saveFile = [modals](QWidget*, const FileDialogStart& start) {
-    ++modals->saveAsked;
-    modals->saveNames << start.name;
-    modals->saveFolders << start.folder;
-    return modals->saveAnswer;
-  };
-  hooks.showMessage = [modals](QWidget*, const QString& text) { modals->messages << text; };
-  return hooks;
-}
-
-QString Text(const char* utf8) {
-  return QString::fromUtf8(utf8);
-}
-
-void WriteFile(const QString& path, const std::string& bytes) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  QCOMPARE(file.write(bytes.data(), static_cast<qint64>(bytes.size())), static_cast<qint64>(bytes.size()));
-}
-
-QByteArray ReadFile(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return QByteArray("<missing>");
-  return file.readAll();
-}
+// Sizes of the layout test that depend on the window.
+constexpr int kFirstSize = -1;
+constexpr int kMinimumSize = -2;
+constexpr int kBelowMinimum = -3;
 
 // An expansion that outgrows the 1 MiB buffers: the run fails.
 const std::string kOverflowing = "[a data=\"0123456789\"][a loop=\"200000\"]";
@@ -176,7 +138,8 @@ class MainWindowTest : public QObject {
     QDropEvent drop(QPointF(at), actions, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(box, &drop);
     QCoreApplication::processEvents();
-    return drop.isAccepted() && enter.isAccepted();
+    // What the drag source hears: a copy made, or nothing taken.
+    return enter.isAccepted() && drop.isAccepted() && drop.dropAction() == Qt::CopyAction;
   }
 
   // Types each character as a key; unlike Type, keeps what the box refuses out of the comparison.
@@ -246,20 +209,22 @@ class MainWindowTest : public QObject {
     for (QObject* child : window_->children()) {
       if (child->isWidgetType()) names << child->objectName();
     }
-    // The focus mark is no control and takes no focus.
+    // The focus mark is no control and takes no focus; the window's own controls follow the template's.
     QCOMPARE(names, QStringList({"update", "save", "headerLabel", "headerBox", "headerOpen", "mainLabel",
-                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view", "focusMark"}));
-    // Tab walks the tab stops in the same order, from the Update button, which has the focus at start.
+                                 "mainBox", "mainOpen", "tagListLabel", "tagList", "view", "focusMark",
+                                 "autoUpdate", "warningsLine", "warningsList"}));
+    // Tab walks the tab stops in the same order, Auto-update after Save, from the header box, which has the
+    // focus at start; the warnings line and list only while they are shown.
     QStringList order;
-    QWidget* focus = QApplication::focusWidget();
-    QCOMPARE(focus, Child<QPushButton>("update"));
-    for (int i = 0; i < 8; ++i) {
+    QCOMPARE(QApplication::focusWidget(), HeaderBox());
+    for (int i = 0; i < 9; ++i) {
       order << QApplication::focusWidget()->objectName();
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     }
-    QCOMPARE(order, QStringList({"update", "save", "headerBox", "headerOpen", "mainBox", "mainOpen",
-                                 "tagList", "view"}));
-    QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("update"));
+    QCOMPARE(order, QStringList({"headerBox", "headerOpen", "mainBox", "mainOpen", "tagList", "view",
+                                 "update", "save", "autoUpdate"}));
+    QCOMPARE(QApplication::focusWidget(), HeaderBox());
+    QVERIFY(!Child<QCheckBox>("autoUpdate")->isChecked());
     QVERIFY(Child<QPushButton>("update")->isDefault());
     QVERIFY(View()->isReadOnly());
     QCOMPARE(View()->lineWrapMode(), QPlainTextEdit::NoWrap);
@@ -291,13 +256,83 @@ class MainWindowTest : public QObject {
       if (auto* button = qobject_cast<QPushButton*>(widget)) QCOMPARE(button->text(), Text(control.text));
       if (auto* label = qobject_cast<QLabel*>(widget)) QCOMPARE(label->text(), Text(control.text));
     }
+  }
 
-    // Extra room goes to the text view alone.
-    QRect view = View()->geometry();
-    window_->resize(window_->width() + 200, window_->height() + 120);
-    QCOMPARE(View()->geometry(), view.adjusted(0, 0, 200, 120));
-    QCOMPARE(List()->geometry(), list);
-    QCOMPARE(HeaderBox()->geometry(), box);
+  // Resized, the window keeps its margins and its rows: the boxes widen with two thirds of the width, the
+  // tag list with the rest and a third of the height, the view takes what remains; smaller than its first
+  // size down to a minimum. The same in pixels of any scale (the suite runs again at QT_SCALE_FACTOR=2).
+  void layoutFollowsTheWindowSize_data() {
+    // A size in pixels, or one of these.
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::newRow("the desktop's 1200 x 850") << 1200 << 850;
+    QTest::newRow("wider only") << 1100 << kFirstSize;
+    QTest::newRow("a little larger") << 700 << 480;
+    QTest::newRow("smaller than at first") << 520 << 330;
+    QTest::newRow("the minimum") << kMinimumSize << kMinimumSize;
+    QTest::newRow("below the minimum") << kBelowMinimum << kBelowMinimum;
+  }
+  void layoutFollowsTheWindowSize() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    const QSize first = window_->size();
+    const QSize minimum = window_->minimumSize();
+    QVERIFY(minimum.width() < first.width() && minimum.height() < first.height());
+    auto place = [this](const char* name) { return Child<QWidget>(name)->geometry(); };
+    const QRect update = place("update"), save = place("save"), header = place("headerBox");
+    const QRect headerOpen = place("headerOpen"), list = place("tagList"), view = place("view");
+    const QRect label = place("tagListLabel"), autoUpdate = place("autoUpdate");
+
+    auto pixels = [](int asked, int atFirst, int atMinimum) {
+      return asked == kFirstSize      ? atFirst
+             : asked == kMinimumSize  ? atMinimum
+             : asked == kBelowMinimum ? atMinimum - 100
+                                      : asked;
+    };
+    const QSize target(pixels(width, first.width(), minimum.width()),
+                       pixels(height, first.height(), minimum.height()));
+    window_->resize(target);
+    const QSize now = window_->size();
+    QCOMPARE(now, target.expandedTo(minimum));
+    const int dx = now.width() - first.width();
+    const int dy = now.height() - first.height();
+
+    // The buttons above stay; the boxes widen, their Open buttons beside them.
+    QCOMPARE(place("update"), update);
+    QCOMPARE(place("save"), save);
+    QCOMPARE(place("headerBox").topLeft(), header.topLeft());
+    QCOMPARE(place("headerBox").width(), header.width() + dx * 2 / 3);
+    QCOMPARE(place("mainBox").width(), place("headerBox").width());
+    QCOMPARE(place("headerOpen").left() - place("headerBox").right(), headerOpen.left() - header.right());
+    QCOMPARE(place("headerOpen").size(), headerOpen.size());
+    // The list keeps its right margin and grows by a third of the height gained, never less than at first.
+    QCOMPARE(now.width() - place("tagList").right(), first.width() - list.right());
+    QCOMPARE(place("tagList").height(), list.height() + std::max(0, dy / 3));
+    QCOMPARE(place("tagListLabel").left(), place("tagList").left());
+    QCOMPARE(place("tagListLabel").height(), label.height());
+    // The view keeps every margin and the gap under the list.
+    QCOMPARE(place("view").left(), view.left());
+    QCOMPARE(now.width() - place("view").right(), first.width() - view.right());
+    QCOMPARE(now.height() - place("view").bottom(), first.height() - view.bottom());
+    QCOMPARE(place("view").top() - place("tagList").bottom(), view.top() - list.bottom());
+    QVERIFY(place("view").height() >= 3 * QFontMetrics(View()->font()).height());
+    // Auto-update stays beside Save, clear of the tag list's caption.
+    QCOMPARE(place("autoUpdate").topLeft(), autoUpdate.topLeft());
+    QVERIFY(place("autoUpdate").right() < place("tagListLabel").left());
+    QVERIFY(place("autoUpdate").width() >= Child<QCheckBox>("autoUpdate")->sizeHint().width());
+
+    // No control covers another, and every one lies inside the window.
+    QList<QWidget*> shown;
+    for (const DialogControl& control : kDialogControls) shown << Child<QWidget>(control.name);
+    shown << Child<QWidget>("autoUpdate");
+    for (QWidget* a : shown) {
+      QVERIFY2(window_->rect().contains(a->geometry()), qPrintable(a->objectName()));
+      for (QWidget* b : shown) {
+        if (a != b)
+          QVERIFY2(!a->geometry().intersects(b->geometry()),
+                   qPrintable(a->objectName() + " " + b->objectName()));
+      }
+    }
   }
 
   void viewFontIsFixedPitchWithJapaneseGlyphs() {
@@ -673,7 +708,8 @@ class MainWindowTest : public QObject {
              QString::number(box->standardButtons());
       box->button(QMessageBox::Ok)->click();
     });
-    PlatformDialogHooks().showMessage(window_.get(), Text("テキストファイルの書き込みに失敗しました。"));
+    PlatformDialogHooks().showMessage(window_.get(), Text("テキストファイルの書き込みに失敗しました。"),
+                                      QString());
     QCOMPARE(seen, Text("エラー|テキストファイルの書き込みに失敗しました。|") +
                        QString::number(QMessageBox::Warning) + "|" + QString::number(QMessageBox::Ok));
   }
@@ -1008,8 +1044,18 @@ class MainWindowTest : public QObject {
     QTest::newRow("a move only is refused")
         << "mainBox" << QStringList({"a.txt"}) << int(Qt::MoveAction) << false << "typed header"
         << "typed main" << false;
-    QTest::newRow("a path too long changes neither box")
-        << "mainBox" << QStringList({"a.txt", "long"}) << copyOrMove << true << "typed header"
+    QTest::newRow("a folder is refused")
+        << "mainBox" << QStringList({"folder"}) << copyOrMove << false << "typed header"
+        << "typed main" << false;
+    QTest::newRow("a folder beside a file is refused")
+        << "mainBox" << QStringList({"a.txt", "folder"}) << copyOrMove << false << "typed header"
+        << "typed main" << false;
+    QTest::newRow("a file that does not exist is refused")
+        << "headerBox" << QStringList({"missing.txt"}) << copyOrMove << false << "typed header"
+        << "typed main" << false;
+    // Told why, and refused to the drag source too: the file manager must not take it for a copy made.
+    QTest::newRow("a path too long is refused and changes neither box")
+        << "mainBox" << QStringList({"a.txt", "long"}) << copyOrMove << false << "typed header"
         << "typed main" << true;
   }
   void droppedFilesFillTheBoxes() {
@@ -1022,7 +1068,14 @@ class MainWindowTest : public QObject {
     QFETCH(bool, tooLong);
     Type(HeaderBox(), QStringLiteral("typed header"));
     Type(MainBox(), QStringLiteral("typed main"));
-    const QString longName = QString(300, 'n');
+    // A path of more than 258 bytes, in folders of names the file system takes.
+    const QString longName = QString(150, 'n') + QLatin1Char('/') + QString(150, 'n');
+    for (const QString& file : {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("c.txt"),
+                                QStringLiteral("メイン.txt"), longName}) {
+      QVERIFY(QDir(dir_->path()).mkpath(QFileInfo(dir_->filePath(file)).path()));
+      WriteFile(dir_->filePath(file), "x");
+    }
+    QVERIFY(QDir(dir_->path()).mkpath(QStringLiteral("folder")));
     QList<QUrl> dragged;
     for (const QString& url : urls) {
       if (url.startsWith(QStringLiteral("https:"))) {

@@ -2,6 +2,8 @@
 #include "tool/qt/path_boxes.h"
 
 #include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -145,13 +147,65 @@ class PathBoxesTest : public QObject {
     QFETCH(bool, fits);
     QVERIFY(SetActiveCodePage(codePage));
     QCOMPARE(FitsBox(text), fits);
-    BoxLengthValidator validator;
+    QLineEdit box;
+    BoxLengthValidator validator(&box, {});
     int position = 0;
     QCOMPARE(validator.validate(text, position), fits ? QValidator::Acceptable : QValidator::Invalid);
+  }
+
+  // A refused edit that put in more than one character is told (a paste), a refused keystroke is not.
+  void validatorTellsOfARefusedInsertion_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<bool>("told");
+    const QString full(kBoxTextMax, 'f');
+    QTest::newRow("one more character") << full << full + "x" << false;
+    QTest::newRow("one more character inside") << full << "x" + full << false;
+    QTest::newRow("a double-byte character") << full.left(257) << full.left(257) + QChar(0x3042) << false;
+    QTest::newRow("a character beyond the BMP, one character")
+        << full << full + QString::fromUcs4(U"\U0001F600") << false;
+    QTest::newRow("a paste at the end") << QString("ab") << "ab" + QString(300, 'p') << true;
+    QTest::newRow("a paste in the middle") << QString("ab") << "a" + QString(300, 'p') + "b" << true;
+    QTest::newRow("a paste over a selection") << full << QString(kBoxTextMax + 1, 'p') << true;
+    QTest::newRow("two characters") << full << full + "xy" << true;
+    QTest::newRow("a paste that fits") << QString("ab") << "ab" + QString(10, 'p') << false;
+  }
+  void validatorTellsOfARefusedInsertion() {
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(bool, told);
+    QVERIFY(SetActiveCodePage(kCodePage932));
+    QLineEdit box;
+    int refusals = 0;
+    auto* validator = new BoxLengthValidator(&box, [&refusals] { ++refusals; });
+    box.setValidator(validator);
+    box.setText(before);
+    QCOMPARE(box.text(), before);
+    int position = 0;
+    QString candidate = after;
+    QCOMPARE(validator->validate(candidate, position),
+             FitsBox(after) ? QValidator::Acceptable : QValidator::Invalid);
+    QCOMPARE(refusals, told ? 1 : 0);
+  }
+
+  // Only files are dropped into a box: no folder, no name that leads to nothing.
+  void allExistingFiles() {
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("folder")));
+    QFile file(dir.filePath(QStringLiteral("a.txt")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(QFile::link(file.fileName(), dir.filePath(QStringLiteral("link.txt"))));
+    const QString a = dir.filePath(QStringLiteral("a.txt"));
+    QVERIFY(AllExistingFiles({a, dir.filePath(QStringLiteral("link.txt"))}));
+    QVERIFY(AllExistingFiles({}));
+    QVERIFY(!AllExistingFiles({a, dir.filePath(QStringLiteral("folder"))}));
+    QVERIFY(!AllExistingFiles({dir.filePath(QStringLiteral("missing.txt"))}));
+    QVERIFY(!AllExistingFiles({QStringLiteral("/dev/null")}));
   }
 };
 
 }  // namespace morvane
 
-QTEST_GUILESS_MAIN(morvane::PathBoxesTest)
+QTEST_MAIN(morvane::PathBoxesTest)
 #include "path_boxes_test.moc"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux window's start through the built program: --help and --version print and exit with or without a
-# display, any other argument is a usage error, and wherever Qt can open no window the program says so in one
-# line and exits with 1 instead of aborting. window_start_test.sh BINARY
+# display, one or two files are taken, anything else is a usage error, and wherever Qt can open no window the
+# program says so in one line and exits with 1 instead of aborting. window_start_test.sh BINARY
 set -uo pipefail
 program=$1
 work=$(mktemp -d)
@@ -18,15 +18,19 @@ cases=(
   "an X display that does not answer;DISPLAY=:4097;;1;;$no_display"
   "a Wayland display that does not answer;QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=morvane-none;;1;;$no_display"
   "a platform Qt does not have;QT_QPA_PLATFORM=no-such-platform;;1;;$no_display"
-  "--help without a display;;--help;0;Usage: morvane [--help | --version];"
-  "-h;;-h;0;Usage: morvane [--help | --version];"
+  "files to open, without a display;;header.txt main.txt;1;;$no_display"
+  "one file to open;;main.txt;1;;$no_display"
+  "an empty argument is an empty box;;\"\" main.txt;1;;$no_display"
+  "-- before a name with a dash;;-- -main.txt;1;;$no_display"
+  "--help without a display;;--help;0;Usage: morvane [HEADER [MAIN]];"
+  "-h;;-h;0;Usage: morvane [HEADER [MAIN]];"
   "--version without a display;;--version;0;morvane (Morvane) 1.0;"
   "--version beside a display that does not answer;DISPLAY=:4097;--version;0;morvane (Morvane) 1.0;"
   "an unknown option;;--bogus;64;;morvane: unknown option '--bogus'\n$try_help"
-  "a file name;;main.txt;64;;morvane: unexpected argument 'main.txt': the window takes no files (see morvane-cli)\n$try_help"
-  "an empty argument;;\"\";64;;morvane: unexpected argument '': the window takes no files (see morvane-cli)\n$try_help"
-  "Qt's own options are no command line of the window;;-platform offscreen;64;;morvane: too many arguments: the window takes --help or --version alone\n$try_help"
-  "--help with more;;--help --version;64;;morvane: too many arguments: the window takes --help or --version alone\n$try_help"
+  "three files;;a.txt b.txt c.txt;64;;morvane: too many arguments: the window takes HEADER and MAIN at most\n$try_help"
+  "standard input;;- main.txt;64;;morvane: '-' is standard input, which the window does not read (see morvane-cli)\n$try_help"
+  "Qt's own options are no command line of the window;;-platform offscreen;64;;morvane: unknown option '-platform'\n$try_help"
+  "--help with more;;--help --version;64;;morvane: --help stands alone\n$try_help"
 )
 
 for entry in "${cases[@]}"; do
@@ -53,7 +57,7 @@ done
 
 # The help names both options and the way to run an update without the window.
 "$program" --help >"$work/help"
-for word in --help --version morvane-cli "no display"; do
+for word in --help --version morvane-cli "no display" HEADER MAIN morvane.conf; do
   grep -q -e "$word" "$work/help" || { echo "FAIL --help does not mention $word"; failures=$((failures + 1)); }
 done
 
