@@ -3,8 +3,9 @@
 //
 //   morvane_workload FOLDER
 //
-// For each workload W of plain, plain932, refs, worst, fields932 and fields8: W-header.txt and W-main.txt for
-// this tool; for refs and worst also W-defs.m4 and W-main.m4, W.env (NAME=value lines) and W-main.envsubst.
+// For each workload W of plain, plain932, refs, worst, small, empty, fields932 and fields8: W-header.txt and
+// W-main.txt for this tool; for refs, worst and small also W-defs.m4 and W-main.m4, W.env (NAME=value lines)
+// and W-main.envsubst.
 // fields932 and fields8 are one template of Japanese fields, in code page 932 and in UTF-8.
 #include <cstdio>
 #include <string>
@@ -80,6 +81,11 @@ int main(int argc, char** argv) {
        Write(folder, "plain-defs.m4", "") && Write(folder, "plain.env", "");
   ok = ok && WritePeers(folder, "refs", refs, b::kRefTags, b::RefName, b::RefValue);
   ok = ok && WritePeers(folder, "worst", worst, b::kWorstTags, b::WorstName, b::WorstValue);
+  // A small template, and an empty main file (the cost of a start and nothing else).
+  const Workload small = b::Small();
+  ok = ok && WriteOwn(folder, "small", small) &&
+       WritePeers(folder, "small", small, b::kSmallTags, b::SmallName, b::SmallValue) &&
+       WriteOwn(folder, "empty", Workload{"", ""});
   // The mail merge of --rows, and its letter for Jinja2.
   ok = ok && Write(folder, "merge-header.txt", b::MailMergeHeader()) &&
        Write(folder, "merge-letter.txt", b::MailMergeLetter()) &&

@@ -124,6 +124,25 @@ Workload Refs() {
   return workload;
 }
 
+std::string SmallName(int index) {
+  return "field" + std::to_string(index);
+}
+
+std::string SmallValue(int index) {
+  return "value" + std::to_string(index);
+}
+
+Workload Small() {
+  Workload workload;
+  for (int i = 0; i < kSmallTags; ++i)
+    workload.header += "[" + SmallName(i) + " data=\"" + SmallValue(i) + "\"]";
+  for (int i = 0; i < 50; ++i) {
+    workload.main += "Line " + Number(i, 2) + ": [" + SmallName(i % kSmallTags) + "] and [" +
+                     SmallName(i * 3 % kSmallTags) + "].\n";
+  }
+  return workload;
+}
+
 std::string WorstName(int index) {
   return "tag" + Number(index, 4);
 }

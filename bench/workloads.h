@@ -37,6 +37,13 @@ std::string WorstName(int index);
 std::string WorstValue(int index);
 Workload Worst();
 
+// A small template as a build runs it thousands of times: a header of kSmallTags definitions and a main text
+// of about 1.6 KB, 50 lines with two references each.
+inline constexpr int kSmallTags = 10;
+std::string SmallName(int index);
+std::string SmallValue(int index);
+Workload Small();
+
 // References shaped by min, max, align, padding and loop: fills and cuts of every kind.
 Workload Fields();
 

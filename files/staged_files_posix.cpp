@@ -199,14 +199,13 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   }
   staged->temporary = temporary;
   staged->target = target;
+  staged->folder = folder;
   staged->madeFolders = std::move(made);
   return 1;
 }
 
-int SyncStagedFiles(const std::vector<const StagedFile*>& files) {
+int SyncStagedFolders(const std::vector<std::string>& folders) {
   SetFileError(FileError::kNone);
-  std::set<std::string> folders;
-  for (const StagedFile* file : files) folders.insert(FolderOf(file->temporary));
   std::set<dev_t> synced;
   for (const std::string& folder : folders) {
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -227,12 +226,12 @@ int CommitStagedFile(const StagedFile& file) {
   return 1;
 }
 
-void DiscardStagedFiles(const std::vector<const StagedFile*>& files) {
-  // The temporaries first, then the folders, the last made first: a folder that two of them share empties.
-  for (const StagedFile* file : files) {
-    if (!file->temporary.empty()) unlink(file->temporary.c_str());
-  }
-  for (auto it = files.rbegin(); it != files.rend(); ++it) RemoveFolders((*it)->madeFolders);
+void DiscardStagedFile(const StagedFile& file) {
+  if (!file.temporary.empty()) unlink(file.temporary.c_str());
+}
+
+void RemoveMadeFolders(const std::vector<std::string>& folders) {
+  RemoveFolders(folders);
 }
 
 }  // namespace morvane

@@ -121,11 +121,12 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   }
   staged->temporary = temporary;
   staged->target = target;
+  staged->folder = target.substr(0, prefix);
   staged->madeFolders = std::move(made);
   return 1;
 }
 
-int SyncStagedFiles(const std::vector<const StagedFile*>&) {
+int SyncStagedFolders(const std::vector<std::string>&) {
   return 1;
 }
 
@@ -137,11 +138,12 @@ int CommitStagedFile(const StagedFile& file) {
   return 1;
 }
 
-void DiscardStagedFiles(const std::vector<const StagedFile*>& files) {
-  for (const StagedFile* file : files) {
-    if (!file->temporary.empty()) DeleteFileA(file->temporary.c_str());
-  }
-  for (auto it = files.rbegin(); it != files.rend(); ++it) RemoveFolders((*it)->madeFolders);
+void DiscardStagedFile(const StagedFile& file) {
+  if (!file.temporary.empty()) DeleteFileA(file.temporary.c_str());
+}
+
+void RemoveMadeFolders(const std::vector<std::string>& folders) {
+  RemoveFolders(folders);
 }
 
 }  // namespace morvane

@@ -159,6 +159,7 @@ class FileStream {
 struct StagedFile {
   std::string temporary;  // in the file system's form; empty when nothing is staged
   std::string target;
+  std::string folder;                    // the folder of both
   std::vector<std::string> madeFolders;  // folders made for it, the outermost first
 };
 
@@ -167,12 +168,14 @@ struct StagedFile {
 // waiting for the disk. With `makeFolders`, the folders of the path that do not exist are made. 1 on
 // success; 0, with LastFileError, and nothing left behind.
 int StageTextFile(const char* path, const char* text, uint32_t length, bool makeFolders, StagedFile* staged);
-// Puts the content of every staged file on the disk: one sync of each file system they lie on.
-int SyncStagedFiles(const std::vector<const StagedFile*>& files);
+// Puts the content of every file staged in these folders on the disk: one sync of each file system.
+int SyncStagedFolders(const std::vector<std::string>& folders);
 // The staged file takes the place of its target. 1 on success; 0, with LastFileError.
 int CommitStagedFile(const StagedFile& file);
-// Removes the temporaries, then the folders made for them that are empty.
-void DiscardStagedFiles(const std::vector<const StagedFile*>& files);
+// Removes the temporary of a staged file (not the folders made for it).
+void DiscardStagedFile(const StagedFile& file);
+// Removes the folders made for staged files that are empty, the last made first.
+void RemoveMadeFolders(const std::vector<std::string>& folders);
 
 // Removes the temporary file of a write under way, if it has one; safe inside a signal handler, so that a
 // write interrupted by SIGINT or SIGTERM leaves nothing behind.

@@ -224,21 +224,62 @@ void RowsMerger::Fail(int status) {
   if (Rank(status) < Rank(status_)) status_ = status;
 }
 
+namespace {
+
+constexpr int kOffsetBits = 40;
+constexpr uint64_t kOffsetMask = (uint64_t{1} << kOffsetBits) - 1;
+
+}  // namespace
+
+uint64_t RowsMerger::NamedBefore(const std::string& key, uint64_t offset) {
+  const uint64_t hash = std::hash<std::string>{}(key);
+  const uint64_t tag = hash >> kOffsetBits;
+  // A spool beyond a terabyte leaves its later names unchecked rather than take more memory.
+  if (offset + 1 > kOffsetMask) return 0;
+  if (namesUsed_ * 8 >= names_.size() * 7) {
+    // Twice the room, every entry placed again by the hash of its name.
+    std::vector<uint64_t> old(names_.empty() ? 1024 : names_.size() * 2, 0);
+    old.swap(names_);
+    namesUsed_ = 0;
+    for (const uint64_t stored : old) {
+      if (stored == 0) continue;
+      const std::string earlierKey = spool_.At((stored & kOffsetMask) - 1).key;
+      size_t slot = std::hash<std::string>{}(earlierKey) & (names_.size() - 1);
+      while (names_[slot] != 0) slot = (slot + 1) & (names_.size() - 1);
+      names_[slot] = stored;
+      ++namesUsed_;
+    }
+  }
+  size_t slot = hash & (names_.size() - 1);
+  for (; names_[slot] != 0; slot = (slot + 1) & (names_.size() - 1)) {
+    if ((names_[slot] >> kOffsetBits) != tag) continue;
+    const StagedSpool::Entry earlier = spool_.At((names_[slot] & kOffsetMask) - 1);
+    if (earlier.key == key) return earlier.line;
+  }
+  names_[slot] = (tag << kOffsetBits) | (offset + 1);
+  ++namesUsed_;
+  return 0;
+}
+
 void RowsMerger::Take(RecordOutcome outcome) {
   ++records_;
   const std::string at = job_.dataShown + ":" + LineText(outcome.line) + ": ";
-  // Two records that name one file: both fail, and neither file is written.
-  if (!outcome.outputKey.empty() && outcome.status == kExitOk) {
-    const auto [found, added] = outputs_.emplace(outcome.outputKey, outcome.line);
-    if (!added) {
-      outcome.lines.push_back({false, FormatMessage(MessageId::kRecordOutputTwice,
-                                                    {job_.dataShown, LineText(outcome.line),
-                                                     outcome.outputShown, LineText(found->second)})});
-      outcome.status = kExitReadFailed;
-      const auto earlier = stagedByLine_.find(found->second);
-      if (earlier != stagedByLine_.end() && !staged_[earlier->second].failed) {
-        staged_[earlier->second].failed = true;
-        ++failed_;
+  if (!outcome.staged.temporary.empty()) {
+    for (std::string& folder : outcome.staged.madeFolders) madeFolders_.push_back(std::move(folder));
+    outcome.staged.madeFolders.clear();
+    folders_.insert(outcome.staged.folder);
+    const uint64_t offset = spool_.Add(StagedSpool::Entry{outcome.line, outcome.outputKey, outcome.staged});
+    if (outcome.status != kExitOk) failedLines_.insert(outcome.line);
+    // Two records that name one file: both fail, and neither file is written.
+    if (outcome.status == kExitOk) {
+      const uint64_t earlier = NamedBefore(outcome.outputKey, offset);
+      if (earlier != 0) {
+        outcome.lines.push_back(
+            {false, FormatMessage(MessageId::kRecordOutputTwice, {job_.dataShown, LineText(outcome.line),
+                                                                  outcome.outputShown, LineText(earlier)})});
+        outcome.status = kExitReadFailed;
+        failedLines_.insert(outcome.line);
+        if (failedLines_.insert(earlier).second) ++failed_;
       }
     }
   }
@@ -261,10 +302,6 @@ void RowsMerger::Take(RecordOutcome outcome) {
       Tell("morvane-cli: " + FormatMessage(MessageId::kCannotWriteStandardOutput));
       Fail(kExitCannotWrite);
     }
-  }
-  if (!outcome.staged.temporary.empty()) {
-    stagedByLine_[outcome.line] = staged_.size();
-    staged_.push_back(Staged{std::move(outcome.staged), outcome.line, outcome.status != kExitOk});
   }
   if (outcome.status != kExitOk) {
     ++failed_;
@@ -331,11 +368,10 @@ void RowsMerger::Stop(const std::string& message, int status) {
 }
 
 void RowsMerger::DiscardAll() {
-  std::vector<const StagedFile*> files;
-  for (const Staged& staged : staged_) files.push_back(&staged.file);
-  DiscardStagedFiles(files);
-  staged_.clear();
-  stagedByLine_.clear();
+  spool_.ForEach([](const StagedSpool::Entry& entry) { DiscardStagedFile(entry.file); });
+  spool_.Clear();
+  RemoveMadeFolders(madeFolders_);
+  madeFolders_.clear();
 }
 
 int RowsMerger::Finish() {
@@ -367,39 +403,158 @@ int RowsMerger::Finish() {
     return status_;
   }
   // Every file at once: their contents on disk, then each takes its place.
-  std::vector<const StagedFile*> files;
-  std::vector<const StagedFile*> discarded;
-  for (const Staged& staged : staged_) (staged.failed ? discarded : files).push_back(&staged.file);
-  size_t written = 0;
+  uint64_t staged = 0;
+  spool_.ForEach([&](const StagedSpool::Entry& entry) { staged += failedLines_.count(entry.line) == 0; });
+  uint64_t written = 0;
   bool refused = false;
-  auto tellRefused = [&](const StagedFile& file) {
+  auto tellRefused = [&](const std::string& target) {
     refused = true;
     Tell("morvane-cli: " + FormatMessage(MessageId::kRecordsReplacedSome,
-                                         {CodePageTextForMessage(file.target.c_str()),
+                                         {CodePageTextForMessage(target.c_str()),
                                           FileErrorText(LastFileError(), LastSystemError(), true),
-                                          GroupedNumber(written), GroupedNumber(files.size())}));
+                                          GroupedNumber(written), GroupedNumber(staged)}));
   };
-  if (!files.empty() && !SyncStagedFiles(files)) tellRefused(*files.front());
-  for (const StagedFile* file : files) {
-    if (!refused) {
-      if (CommitStagedFile(*file)) {
+  if (staged > 0 && !SyncStagedFolders(std::vector<std::string>(folders_.begin(), folders_.end()))) {
+    tellRefused(*folders_.begin());
+  }
+  spool_.ForEach([&](const StagedSpool::Entry& entry) {
+    if (!refused && failedLines_.count(entry.line) == 0) {
+      if (CommitStagedFile(entry.file)) {
         ++written;
-        continue;
+        return;
       }
       // The file system refused one: the rest are not written either, and the message says how far it got.
-      tellRefused(*file);
+      tellRefused(entry.file.target);
     }
-    discarded.push_back(file);
-  }
-  DiscardStagedFiles(discarded);
+    DiscardStagedFile(entry.file);
+  });
+  spool_.Clear();
+  RemoveMadeFolders(madeFolders_);
   if (refused) Fail(kExitCannotWrite);
-  staged_.clear();
   if (failed_ > 0) {
     Tell("morvane-cli: " +
          FormatMessage(job_.hasPattern ? MessageId::kRecordsFailedKept : MessageId::kRecordsFailedStreamed,
                        {job_.dataShown, GroupedNumber(failed_), GroupedNumber(records_)}));
   }
   return status_;
+}
+
+StagedSpool::~StagedSpool() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+namespace {
+
+void PutNumber(std::string* bytes, uint64_t value) {
+  bytes->append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+void PutText(std::string* bytes, const std::string& text) {
+  PutNumber(bytes, text.size());
+  *bytes += text;
+}
+
+// Reads what PutNumber and PutText wrote, from a file or from memory.
+class SpoolReader {
+ public:
+  SpoolReader(std::FILE* file, const std::string* memory, uint64_t at)
+      : file_(file), memory_(memory), at_(at) {}
+  uint64_t Number() {
+    uint64_t value = 0;
+    Bytes(reinterpret_cast<char*>(&value), sizeof value);
+    return value;
+  }
+  std::string Text() {
+    std::string text(Number(), '\0');
+    Bytes(text.data(), text.size());
+    return text;
+  }
+  uint64_t At() const { return at_; }
+
+ private:
+  void Bytes(char* into, size_t count) {
+    if (file_ != nullptr) {
+      if (std::fread(into, 1, count, file_) != count) std::memset(into, 0, count);
+    } else if (at_ + count <= memory_->size()) {
+      std::memcpy(into, memory_->data() + at_, count);
+    }
+    at_ += count;
+  }
+  std::FILE* file_;
+  const std::string* memory_;
+  uint64_t at_;
+};
+
+StagedSpool::Entry ReadEntry(SpoolReader& reader) {
+  StagedSpool::Entry entry;
+  entry.line = reader.Number();
+  entry.key = reader.Text();
+  entry.file.temporary = reader.Text();
+  entry.file.target = reader.Text();
+  entry.file.folder = reader.Text();
+  return entry;
+}
+
+}  // namespace
+
+std::string StagedSpool::Pack(const Entry& entry) const {
+  std::string bytes;
+  PutNumber(&bytes, entry.line);
+  PutText(&bytes, entry.key);
+  PutText(&bytes, entry.file.temporary);
+  PutText(&bytes, entry.file.target);
+  PutText(&bytes, entry.file.folder);
+  return bytes;
+}
+
+uint64_t StagedSpool::Add(const Entry& entry) {
+  if (!fileTried_) {
+    fileTried_ = true;
+    file_ = std::tmpfile();
+  }
+  const std::string bytes = Pack(entry);
+  const uint64_t offset = size_;
+  if (file_ != nullptr && (fseeko(file_, static_cast<off_t>(size_), SEEK_SET) != 0 ||
+                           std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())) {
+    // A spool that cannot grow gives way to memory, with what it held.
+    std::string held(size_, '\0');
+    std::fflush(file_);
+    if (fseeko(file_, 0, SEEK_SET) == 0) held.resize(std::fread(held.data(), 1, size_, file_));
+    std::fclose(file_);
+    file_ = nullptr;
+    memory_ = std::move(held);
+  }
+  if (file_ == nullptr) memory_ += bytes;
+  size_ += bytes.size();
+  return offset;
+}
+
+StagedSpool::Entry StagedSpool::At(uint64_t offset) {
+  if (file_ != nullptr) {
+    std::fflush(file_);
+    fseeko(file_, static_cast<off_t>(offset), SEEK_SET);
+  }
+  SpoolReader reader(file_, &memory_, offset);
+  return ReadEntry(reader);
+}
+
+void StagedSpool::ForEach(const std::function<void(const Entry&)>& visit) {
+  if (file_ != nullptr) {
+    std::fflush(file_);
+    fseeko(file_, 0, SEEK_SET);
+  }
+  SpoolReader reader(file_, &memory_, 0);
+  while (reader.At() < size_) visit(ReadEntry(reader));
+}
+
+void StagedSpool::Clear() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  fileTried_ = false;
+  memory_.clear();
+  size_ = 0;
 }
 
 RecordFeed::RecordFeed(const RowsJob& job, RowsMerger* merger, RecordReader::Source source)

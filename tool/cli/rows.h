@@ -4,10 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "engine/builtins.h"
@@ -66,6 +66,37 @@ struct RecordOutcome {
 // pattern and the staged file. OutputBuffer must be allocated.
 RecordOutcome RunRecord(const RowsJob& job, const Record& record);
 
+// The staged files of a run, kept in a temporary file rather than in memory (a run may stage hundreds of
+// thousands), each with the line of its record and the name that tells two records' files apart.
+class StagedSpool {
+ public:
+  struct Entry {
+    uint64_t line = 0;
+    std::string key;
+    StagedFile file;
+  };
+  StagedSpool() = default;
+  ~StagedSpool();
+  StagedSpool(const StagedSpool&) = delete;
+  StagedSpool& operator=(const StagedSpool&) = delete;
+
+  // Adds an entry and returns where it stands.
+  uint64_t Add(const Entry& entry);
+  // The entry at `offset`, as Add returned it.
+  Entry At(uint64_t offset);
+  // Every entry, in the order added.
+  void ForEach(const std::function<void(const Entry&)>& visit);
+  void Clear();
+
+ private:
+  std::string Pack(const Entry& entry) const;
+  // Where the bytes live: a file without a name, or this string when none could be made.
+  std::FILE* file_ = nullptr;
+  bool fileTried_ = false;
+  std::string memory_;
+  uint64_t size_ = 0;
+};
+
 // Where the outcomes meet, in record order, whatever the order they were made in: it tells their lines
 // (each warning once), writes the documents to standard output, finds two records that name one file, and in
 // the end writes every staged file, or none.
@@ -96,19 +127,22 @@ class RowsMerger {
  private:
   void Fail(int status);
   void Tell(const std::string& line) { lines_(line); }
+  // The line of an earlier record whose file has the name `key`, or 0; remembers this one's otherwise.
+  uint64_t NamedBefore(const std::string& key, uint64_t offset);
 
   const RowsJob& job_;
   LineSink lines_;
   DocumentSink documents_;
   std::set<std::string> toldWarnings_;
-  std::unordered_map<std::string, uint64_t> outputs_;  // outputKey -> line of the record that named it
-  struct Staged {
-    StagedFile file;
-    uint64_t line;
-    bool failed;
-  };
-  std::vector<Staged> staged_;
-  std::unordered_map<uint64_t, size_t> stagedByLine_;
+  StagedSpool spool_;
+  // The spool offset of each staged file, by a hash of its name, open addressing, eight bytes an entry: the
+  // hash's top 24 bits over the offset plus one (0 is no entry). How two records that name one file are
+  // found, in little memory; the names themselves decide when two hashes agree.
+  std::vector<uint64_t> names_;
+  size_t namesUsed_ = 0;
+  std::set<uint64_t> failedLines_;  // staged files whose records failed after all
+  std::vector<std::string> madeFolders_;
+  std::set<std::string> folders_;
   std::set<std::string> referenced_;
   std::vector<std::string> fieldNames_;  // every field name met, in the order first met
   std::set<std::string> fieldSeen_;

@@ -180,6 +180,7 @@ std::string PackOutcome(const RecordOutcome& outcome) {
   packer.Text(outcome.document);
   packer.Text(outcome.staged.temporary);
   packer.Text(outcome.staged.target);
+  packer.Text(outcome.staged.folder);
   packer.Number(outcome.staged.madeFolders.size());
   for (const std::string& folder : outcome.staged.madeFolders) packer.Text(folder);
   packer.Text(outcome.outputShown);
@@ -205,6 +206,7 @@ RecordOutcome UnpackOutcome(const std::string& bytes) {
   outcome.document = unpacker.Text();
   outcome.staged.temporary = unpacker.Text();
   outcome.staged.target = unpacker.Text();
+  outcome.staged.folder = unpacker.Text();
   const uint64_t folders = unpacker.Number();
   for (uint64_t i = 0; i < folders; ++i) outcome.staged.madeFolders.push_back(unpacker.Text());
   outcome.outputShown = unpacker.Text();
