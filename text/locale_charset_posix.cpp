@@ -51,7 +51,25 @@ CharsetConverter* Open(CharsetConverter& converter) {
 
 }  // namespace
 
+namespace {
+
+// Whether every byte of the text is ASCII, which each character set the tool converts between (the locale's,
+// UTF-8 and the double-byte code pages) writes alike: such a text needs no converter (opening one loads a
+// conversion module, the better part of a small run).
+bool PlainAscii(const char* text) {
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p != 0; ++p) {
+    if (*p >= 0x80) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int ConvertText(const char* from, const char* to, const char* text, std::string* converted) {
+  if (PlainAscii(text)) {
+    *converted = text;
+    return 1;
+  }
   CharsetConverter converter(to, from);
   if (Open(converter) == nullptr) return 0;
   char* in = const_cast<char*>(text);
@@ -76,6 +94,12 @@ int ConvertText(const char* from, const char* to, const char* text, std::string*
 }
 
 int ConvertText(const char* from, const char* to, const char* text, char* out, size_t size) {
+  if (PlainAscii(text)) {
+    const size_t length = std::strlen(text);
+    if (length >= size) return 0;
+    std::memcpy(out, text, length + 1);
+    return 1;
+  }
   CharsetConverter converter(to, from);
   if (Open(converter) == nullptr || size == 0) return 0;
   char* in = const_cast<char*>(text);

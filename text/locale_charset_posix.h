@@ -38,7 +38,8 @@ class CharsetConverter {
 };
 
 // Converts a NUL-terminated text. 1 on success; 0 when a byte sequence is invalid or has no counterpart in
-// `to`, or the conversion is unknown. A system out of memory throws std::bad_alloc, so that it is reported as
+// `to`, or the conversion is unknown. A text of ASCII alone is taken as it is: every character set the tool
+// meets writes ASCII alike. A system out of memory throws std::bad_alloc, so that it is reported as
 // what it is and never as an unreadable file or a bad argument.
 int ConvertText(const char* from, const char* to, const char* text, std::string* converted);
 // The same into a buffer of `size` bytes, terminator included; 0 also when the result does not fit.
