@@ -45,6 +45,8 @@ enum class MessageId : uint8_t {
   kEpochOutOfRange,
   kCannotWriteStandardOutput,
   kNoMemory,
+  kOutputIsInput,
+  kDepsNameRefused,
   // A run's failures: FILE and the cause
   kCannotRead,
   kCannotWrite,
@@ -90,6 +92,7 @@ enum class MessageId : uint8_t {
   kWatchUnavailable,
   kWatchStarted,
   kWatchRerun,
+  kCannotReadDatafile,
   kMessageCount
 };
 

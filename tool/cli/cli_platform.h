@@ -26,6 +26,10 @@ std::string ProgramTextForTerminal(const char* text);
 // ProgramTextForTerminal shows it as typed.
 std::string ArgumentForMessage(const char* argument);
 
+// A path in the active code page as the file layer forms it (a datafile's), as a message shows it: in the
+// program's encoding, with the platform's separators.
+std::string CodePagePathForMessage(const char* path);
+
 // One of the program's own texts in the active code page, to stand among the tag names it lists.
 std::string ProgramTextForCodePage(const char* text);
 

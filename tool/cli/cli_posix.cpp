@@ -69,6 +69,15 @@ std::string ProgramTextForTerminal(const char* text) {
   return converted;
 }
 
+std::string CodePagePathForMessage(const char* path) {
+  // In the program's encoding (UTF-8) no second byte of a character is a backslash any more.
+  std::string shown = CodePageTextForMessage(path);
+  for (char& c : shown) {
+    if (c == '\\') c = '/';
+  }
+  return shown;
+}
+
 std::string ProgramTextForCodePage(const char* text) {
   const char* target = ActiveCodePageCharset();
   std::string converted;

@@ -71,6 +71,10 @@ std::string ProgramTextForTerminal(const char* text) {
   return text;
 }
 
+std::string CodePagePathForMessage(const char* path) {
+  return CodePageTextForMessage(path);
+}
+
 std::string ProgramTextForCodePage(const char* text) {
   if (ActiveCodePage() != kCodePageUtf8) return text;
   const int wideLength = MultiByteToWideChar(kCodePage932, 0, text, -1, nullptr, 0);
