@@ -12,8 +12,8 @@ char ModuleDirectory[kPathBufferSize] = {};
 
 namespace {
 
-ReadRecorder gReadRecorder = nullptr;
-void* gReadRecorderContext = nullptr;
+ReadObserver gReadObserver;
+bool gStandardStreamClosed[3] = {};
 ReadWatcher gReadWatcher = nullptr;
 void* gReadWatcherContext = nullptr;
 FileError gLastFileError = FileError::kNone;
@@ -82,13 +82,30 @@ int LastSystemError() {
   return gLastSystemError;
 }
 
+namespace {
+
+// A file a template names could not be read: the observer hears of every cause but a missing file, which
+// the language reads as the empty value.
+int Unreadable(const char* path) {
+  const FileError error = LastFileError();
+  if (error != FileError::kMissing && gReadObserver.unreadable != nullptr) {
+    gReadObserver.unreadable(gReadObserver.context, path, error, LastSystemError());
+  }
+  return 0;
+}
+
+}  // namespace
+
 int ReadTextFile(const char* path, char* buffer, uint32_t limit) {
   SetFileError(FileError::kNone);
   // The path is taken in full before the buffer, which may hold it, is written.
   char formed[kPathBufferSize];
-  if (!ResolvePath(path, formed)) return Failed(FileError::kPathTooLong);
+  if (!ResolvePath(path, formed)) {
+    SetFileError(FileError::kPathTooLong);
+    return Unreadable(path);
+  }
   if (formed[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
-  return ReadResolvedFile(formed, buffer, limit);
+  return ReadResolvedFile(formed, buffer, limit) ? 1 : Unreadable(formed);
 }
 
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
@@ -105,13 +122,29 @@ int ReadNamedStream(const char* path, char* buffer, uint32_t limit) {
   return ReadResolvedStream(path, buffer, limit);
 }
 
-void SetReadRecorder(ReadRecorder recorder, void* context) {
-  gReadRecorder = recorder;
-  gReadRecorderContext = context;
+void SetReadObserver(const ReadObserver& observer) {
+  gReadObserver = observer;
 }
 
-void RecordRead(const char* fileName) {
-  if (gReadRecorder != nullptr) gReadRecorder(gReadRecorderContext, fileName);
+bool ReadsObserved() {
+  return gReadObserver.found != nullptr;
+}
+
+void RecordRead(const char* fileName, const FileIdentity* opened) {
+  if (gReadObserver.found != nullptr) gReadObserver.found(gReadObserver.context, fileName, opened);
+}
+
+int ReadNamedFileIdentity(const char* path, FileIdentity* identity) {
+  if (path[0] == '\0' || std::strlen(path) >= kPathBufferSize) return 0;
+  return ReadFileIdentity(path, identity);
+}
+
+void SetStandardStreamClosed(StandardStream stream) {
+  gStandardStreamClosed[static_cast<int>(stream)] = true;
+}
+
+bool StandardStreamWasClosed(StandardStream stream) {
+  return gStandardStreamClosed[static_cast<int>(stream)];
 }
 
 void SetReadWatcher(ReadWatcher watcher, void* context) {
@@ -152,10 +185,7 @@ int NamesSameFile(const char* first, const char* second) {
   if (!firstExists && !secondExists) {
     return std::strcmp(WithoutCurrentFolder(first), WithoutCurrentFolder(second)) == 0 ? 1 : 0;
   }
-  return firstExists && secondExists && firstIdentity.volume == secondIdentity.volume &&
-                 firstIdentity.index == secondIdentity.index
-             ? 1
-             : 0;
+  return firstExists && secondExists && firstIdentity.SameFile(secondIdentity) ? 1 : 0;
 }
 
 int WriteTextFile(const char* path, const char* text) {

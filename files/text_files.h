@@ -25,6 +25,8 @@ int ResolvePath(const char* path, char formed[kPathBufferSize]);
 int ReadTextFile(const char* path, char* buffer, uint32_t limit);
 
 // Writes text up to its terminator, replacing the file whole: a failure leaves an existing file as it was.
+// The new file keeps the old one's mode, owner and group (where the owner and group cannot be kept, it
+// loses its set-user-ID and set-group-ID bits). A character device or a FIFO is written to as it is.
 int WriteTextFile(const char* path, const char* text);
 
 // Reads a file named in a path box or on the command line: the path is opened as given (relative to the
@@ -32,19 +34,14 @@ int WriteTextFile(const char* path, const char* text);
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit);
 
 // Reads a file named on the command line: as ReadNamedFile, but "-" is standard input, and a pipe, a FIFO or
-// a character device is read to its end, as cat would (the limit still holds). The windows' boxes and
-// datafile never open such files, so a template or a typed path cannot make them wait on one.
+// a character device is read to its end, as cat would (the limit still holds; so is standard input, from
+// wherever it stands). The windows' boxes and datafile never open such files, so a template or a typed
+// path cannot make them wait on one.
 int ReadNamedStream(const char* path, char* buffer, uint32_t limit);
-
-// Called with the name of every file a read opens or finds but cannot open (in the file system's form), for
-// a list of what a run depends on. A name that leads to no file is left out: a make rule for a file that
-// never appears would rebuild every time. Standard input is no file. Null: nobody listens.
-using ReadRecorder = void (*)(void* context, const char* fileName);
-void SetReadRecorder(ReadRecorder recorder, void* context);
 
 // Called with the name of every file a read tries to open (in the file system's form), and whether it found
 // one there (also one it could not open): for following edits, where a file that does not exist yet is
-// waited for too. Independent of the ReadRecorder. Standard input is no file. Null: nobody listens.
+// waited for too. Independent of the ReadObserver. Standard input is no file. Null: nobody listens.
 using ReadWatcher = void (*)(void* context, const char* fileName, int found);
 void SetReadWatcher(ReadWatcher watcher, void* context);
 
@@ -64,13 +61,9 @@ struct FileStamp {
   }
   bool operator==(const FileStamp& other) const = default;
 };
-// The stamp of `fileName`, a name as the ReadRecorder and the ReadWatcher give it (the file system's form),
+// The stamp of `fileName`, a name as the ReadObserver and the ReadWatcher give it (the file system's form),
 // symbolic links followed. A name that leads to no file gives a stamp that says so.
 FileStamp ReadFileStamp(const char* fileName);
-
-// Whether two paths named as given (as ReadNamedFile takes them) name one file: the same file where both
-// exist, else the same text once leading "./" are dropped. "" and "-" name no file.
-int NamesSameFile(const char* first, const char* second);
 
 // Why the last ReadTextFile, ReadNamedFile, ReadNamedStream or WriteTextFile failed; kNone after one that
 // succeeded.
@@ -78,7 +71,7 @@ enum class FileError : uint8_t {
   kNone,
   kMissing,          // no such file (reading), or no such folder (writing)
   kFolder,           // the path names a folder
-  kNotRegular,       // a device, a pipe or another special file
+  kNotRegular,       // a pipe, or another special file that is no device or socket
   kTooLarge,         // reading: the limit's size or more; writing: beyond what the system lets the file hold
   kNoAccess,         // permission denied
   kReadOnly,         // writing: the file, or the file system, is read-only
@@ -86,11 +79,58 @@ enum class FileError : uint8_t {
   kPathNotNameable,  // the path has no form in the file system's encoding
   kShortRead,        // fewer bytes arrived than the file holds
   kNoSpace,          // writing: the disk or the quota is full
-  kOther,            // anything else: LastSystemError has the system's code
+  kSymlinkLoop,      // too many symbolic links in a row (a loop)
+  kIoError,          // the disk or the device reported an error
+  kSocket,           // the path names a socket
+  kDevice,           // the path names a device (writing: a block device)
+  kTooManyOpen,      // the process or the system has too many files open
+  kStandardInputClosed,  // "-" while the process was started without a standard input
+  kOther,                // anything else: LastSystemError has the system's code
 };
 FileError LastFileError();
 // The system's error code (errno, or GetLastError on Windows) behind a kOther.
 int LastSystemError();
+
+// What tells one file from another: the device and inode on POSIX, the volume and file index on Windows;
+// and whether it is a regular file (no folder, device, pipe or socket).
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool regular = false;
+
+  bool SameFile(const FileIdentity& other) const { return volume == other.volume && index == other.index; }
+};
+
+// Listens to the reads, for a list of what a run depends on and for the checks that no output replaces an
+// input and that no file a template names went unread. Either function may be null.
+struct ReadObserver {
+  // Every file a read opens or finds but cannot open, in the file system's form. `opened` is the identity
+  // of the file the read opened, or nullptr. A name that leads to no file is left out: a make rule for a
+  // file that never appears would rebuild every time. Standard input is no file.
+  void (*found)(void* context, const char* fileName, const FileIdentity* opened) = nullptr;
+  // A file a template names (ReadTextFile) that could not be read for a cause other than "no such file":
+  // `path` as formed, in the active code page (or as given, when it could not be formed).
+  void (*unreadable)(void* context, const char* path, FileError error, int systemError) = nullptr;
+  void* context = nullptr;
+};
+// Installs `observer`; an empty one removes it.
+void SetReadObserver(const ReadObserver& observer);
+
+// The identity of the file a path names as given (as ReadNamedStream takes it: "-" is standard input), if
+// it exists. 0 when there is none.
+int ReadNamedFileIdentity(const char* path, FileIdentity* identity);
+
+// Whether two paths named as given (as ReadNamedFile takes them) name one file: the same file where both
+// exist, else the same text once leading "./" are dropped. "" and "-" name no file.
+int NamesSameFile(const char* first, const char* second);
+
+// At start-up, before anything is opened: each of standard input, output and error that the process was
+// started without gets the null device, so that no file the program opens later takes its place (and no
+// message lands in a result). Which ones were missing is remembered.
+void ClaimStandardStreams();
+enum class StandardStream : uint8_t { kInput, kOutput, kError };
+// Whether the process was started without that stream (ClaimStandardStreams found it closed).
+bool StandardStreamWasClosed(StandardStream stream);
 
 // A file read in pieces, for data far larger than a text: "-" is standard input, and a pipe or a FIFO is
 // read to its end as cat reads it.

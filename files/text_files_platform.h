@@ -12,16 +12,13 @@ namespace morvane {
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit);
 // Reads the file at `formed` as ReadNamedStream describes; "-" is standard input.
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit);
-// Tells the ReadRecorder, if any, of a file that a read found.
-void RecordRead(const char* fileName);
+// Tells the ReadObserver, if any, of a file that a read found; `opened` as ReadObserver::found has it.
+void RecordRead(const char* fileName, const FileIdentity* opened);
+// Whether anyone listens to RecordRead: the identity of an opened file is read only then.
+bool ReadsObserved();
 // Tells the ReadWatcher, if any, of a file that a read tried to open, and whether it found one.
 void RecordOpenAttempt(const char* fileName, int found);
-// What tells one file from another: the device and inode on POSIX, the volume and file index on Windows.
-struct FileIdentity {
-  uint64_t volume;
-  uint64_t index;
-};
-// Reads the identity of the file at `formed`; 0 when there is no such file.
+// Reads the identity of the file at `formed` ("-": standard input); 0 when there is no such file.
 int ReadFileIdentity(const char* formed, FileIdentity* identity);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
@@ -29,6 +26,8 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 int ReadModuleFileName(char* buffer, uint32_t size);
 // Records why a read or write failed, for LastFileError; the portable half clears it for every call.
 void SetFileError(FileError error, int systemError = 0);
+// Remembers that the process was started without `stream`.
+void SetStandardStreamClosed(StandardStream stream);
 
 // The name the system opens for a resolved path in the active code page (POSIX: '/' separators, in the
 // locale's encoding of file names). 0, with LastFileError, when it has none or does not fit `size` bytes.

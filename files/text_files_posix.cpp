@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 
 #include "files/text_files.h"
 #include "files/text_files_platform.h"
@@ -47,7 +48,18 @@ FileError FromErrno(int error) {
     case EDQUOT:
       return FileError::kNoSpace;
     case EFBIG:
+    case EOVERFLOW:
       return FileError::kTooLarge;
+    case ENXIO:  // a FIFO without a writer, a socket, a device without its driver
+    case ENODEV:
+      return FileError::kNotRegular;
+    case ELOOP:
+      return FileError::kSymlinkLoop;
+    case EIO:
+      return FileError::kIoError;
+    case EMFILE:
+    case ENFILE:
+      return FileError::kTooManyOpen;
     default:
       return FileError::kOther;
   }
@@ -87,6 +99,27 @@ int NativePath(const char* formed, char native[kNativePathSize]) {
   return 1;
 }
 
+// Why a special file is not read or written as a regular one.
+FileError SpecialFileError(mode_t mode) {
+  if (S_ISDIR(mode)) return FileError::kFolder;
+  if (S_ISSOCK(mode)) return FileError::kSocket;
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return FileError::kDevice;
+  return FileError::kNotRegular;
+}
+
+// Records why an open failed. A socket, and a device without its driver, refuse to be opened (ENXIO): what
+// the path names then says more than the error.
+int RecordOpenFailure(const char* native) {
+  const int error = errno;
+  struct stat info;
+  if ((error == ENXIO || error == ENODEV) && stat(native, &info) == 0 && !S_ISREG(info.st_mode)) {
+    SetFileError(SpecialFileError(info.st_mode), error);
+    return 0;
+  }
+  errno = error;
+  return RecordErrno();
+}
+
 bool WriteAll(int fd, const char* bytes, size_t length) {
   while (length > 0) {
     const ssize_t written = write(fd, bytes, length);
@@ -104,6 +137,28 @@ bool WriteAll(int fd, const char* bytes, size_t length) {
 char gUnfinished[kNativePathSize];
 volatile sig_atomic_t gUnfinishedNamed = 0;
 
+// Holds back SIGINT and SIGTERM while a temporary name comes into being and is remembered, so that the
+// handler never misses a name that exists (nor removes one that is not ours).
+class TerminationSignalsHeld {
+ public:
+  TerminationSignalsHeld() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    held_ = sigprocmask(SIG_BLOCK, &signals, &previous_) == 0;
+  }
+  ~TerminationSignalsHeld() {
+    if (held_) sigprocmask(SIG_SETMASK, &previous_, nullptr);
+  }
+  TerminationSignalsHeld(const TerminationSignalsHeld&) = delete;
+  TerminationSignalsHeld& operator=(const TerminationSignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+  bool held_ = false;
+};
+
 void RememberUnfinished(const char* name) {
   std::memcpy(gUnfinished, name, std::strlen(name) + 1);
   gUnfinishedNamed = 1;
@@ -113,49 +168,102 @@ void ForgetUnfinished() {
   gUnfinishedNamed = 0;
 }
 
+// Removes a temporary file of ours; a second try when the first fails, so that a passing failure (an
+// interrupted call, a busy file system) leaves nothing behind.
+void RemoveTemporary(const char* name) {
+  if (unlink(name) != 0 && errno != ENOENT) unlink(name);
+}
+
+// The folder part of `target` with its separator ("" for a name in the working directory).
+int DirectoryLength(const char* target) {
+  const char* slash = std::strrchr(target, '/');
+  return slash != nullptr ? static_cast<int>(slash - target + 1) : 0;
+}
+
 // A hidden name beside `target` whose last six characters mkstemp may replace.
 int TemporaryTemplate(const char* target, char temporary[kNativePathSize]) {
-  const char* slash = std::strrchr(target, '/');
-  const int directoryLength = slash != nullptr ? static_cast<int>(slash - target + 1) : 0;
   const int formedLength =
-      std::snprintf(temporary, kNativePathSize, "%.*s.morvane-XXXXXX", directoryLength, target);
+      std::snprintf(temporary, kNativePathSize, "%.*s.morvane-XXXXXX", DirectoryLength(target), target);
   return formedLength >= 0 && static_cast<size_t>(formedLength) < kNativePathSize;
 }
 
-bool WriteContent(int fd, mode_t mode, const char* text, uint32_t length) {
-  // Temporary files are created for their owner alone; the result takes the old file's mode, or the usual
-  // one.
-  return (fchmod(fd, mode) == 0 && WriteAll(fd, text, length) && fsync(fd) == 0) || RecordErrno();
+// A hidden name beside `target` ending in six characters drawn from the process, the clock and a counter.
+// The link that uses it refuses a name that is taken, and the caller draws again.
+int TemporaryName(const char* target, char temporary[kNativePathSize]) {
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static uint64_t counter = 0;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  uint64_t seed = (static_cast<uint64_t>(getpid()) << 32) ^ static_cast<uint64_t>(now.tv_nsec) ^
+                  (static_cast<uint64_t>(now.tv_sec) << 20) ^ (++counter * 0x9E3779B97F4A7C15ull);
+  char suffix[7];
+  for (int i = 0; i < 6; ++i) {
+    seed ^= seed >> 33;
+    seed *= 0xFF51AFD7ED558CCDull;
+    seed ^= seed >> 29;
+    suffix[i] = kLetters[seed % (sizeof kLetters - 1)];
+  }
+  suffix[6] = '\0';
+  const int formedLength =
+      std::snprintf(temporary, kNativePathSize, "%.*s.morvane-%s", DirectoryLength(target), target, suffix);
+  return formedLength >= 0 && static_cast<size_t>(formedLength) < kNativePathSize;
+}
+
+// What the new file takes over from the one it replaces.
+struct Replaced {
+  bool exists = false;
+  mode_t mode = 0;
+  uid_t owner = 0;
+  gid_t group = 0;
+};
+
+bool WriteContent(int fd, const Replaced& old, const char* text, uint32_t length) {
+  if (!WriteAll(fd, text, length)) return RecordErrno();
+  // Temporary files are created for their owner alone; once written (a write clears the set-ID bits), the
+  // result takes the old file's owner, group and mode, or the usual mode. The owner comes before the mode,
+  // as a change of owner clears the set-ID bits too; where the owner or group cannot be kept, those bits
+  // go, so that no program runs as someone it did not before.
+  mode_t mode = old.mode;
+  if (old.exists && fchown(fd, old.owner, old.group) != 0) mode &= ~static_cast<mode_t>(S_ISUID | S_ISGID);
+  return (fchmod(fd, mode) == 0 && fsync(fd) == 0) || RecordErrno();
 }
 
 constexpr int kUnavailable = -1;
 
 // Gives the complete unnamed file at `self` a temporary name beside the target, then renames it over the
-// target.
+// target. The name is made by the link itself, so no empty placeholder ever exists.
 int LinkOver(const char* self, const char* target) {
   char temporary[kNativePathSize];
-  // mkstemp finds a free name; its empty file gives way to the complete one.
-  if (!TemporaryTemplate(target, temporary)) return Fail(FileError::kPathTooLong);
-  const int reserved = mkstemp(temporary);
-  if (reserved < 0) return RecordErrno();
-  close(reserved);
-  RememberUnfinished(temporary);
-  unlink(temporary);
-  int result = 1;
-  if (linkat(AT_FDCWD, self, AT_FDCWD, temporary, AT_SYMLINK_FOLLOW) != 0) {
-    result = errno == EEXIST ? RecordErrno() : kUnavailable;
-  } else if (rename(temporary, target) != 0) {
-    result = RecordErrno();
-    unlink(temporary);
+  for (int attempt = 0; attempt < 64; ++attempt) {
+    if (!TemporaryName(target, temporary)) return Fail(FileError::kPathTooLong);
+    int linkError = 0;
+    {
+      TerminationSignalsHeld held;
+      if (linkat(AT_FDCWD, self, AT_FDCWD, temporary, AT_SYMLINK_FOLLOW) == 0) {
+        RememberUnfinished(temporary);
+      } else {
+        linkError = errno;
+      }
+    }
+    if (linkError == EEXIST) continue;  // another file has that name: draw again
+    // No /proc to name the file through, or a file system that links no such file: the named way.
+    if (linkError != 0) return kUnavailable;
+    int result = 1;
+    if (rename(temporary, target) != 0) {
+      result = RecordErrno();
+      RemoveTemporary(temporary);
+    }
+    ForgetUnfinished();
+    return result;
   }
-  ForgetUnfinished();
-  return result;
+  SetFileError(FileError::kOther, EEXIST);
+  return 0;
 }
 
 // An unnamed file in the target's folder (Linux's O_TMPFILE) that gets a name only once complete: the
 // target's own when there is no target yet, else a temporary one renamed over it at once. 1 written,
 // 0 failed, kUnavailable when the system or the file system offers no unnamed files.
-int WriteUnnamed(const char* target, bool exists, mode_t mode, const char* text, uint32_t length) {
+int WriteUnnamed(const char* target, const Replaced& old, const char* text, uint32_t length) {
 #if defined(O_TMPFILE)
   char directory[kNativePathSize];
   const char* slash = std::strrchr(target, '/');
@@ -170,38 +278,53 @@ int WriteUnnamed(const char* target, bool exists, mode_t mode, const char* text,
   if (fd < 0) return kUnavailable;
   char self[64];
   std::snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
-  if (!WriteContent(fd, mode, text, length)) {
+  if (!WriteContent(fd, old, text, length)) {
     close(fd);
     return 0;
   }
   int result;
-  if (!exists && linkat(AT_FDCWD, self, AT_FDCWD, target, AT_SYMLINK_FOLLOW) == 0) {
+  if (!old.exists && linkat(AT_FDCWD, self, AT_FDCWD, target, AT_SYMLINK_FOLLOW) == 0) {
     result = 1;
-  } else if (!exists && errno != EEXIST) {
+  } else if (!old.exists && errno != EEXIST) {
     result = kUnavailable;  // no /proc to name the file through
   } else {
     result = LinkOver(self, target);
   }
-  if (close(fd) != 0 && result == 1) result = RecordErrno();
+  // The content was on disk before it took the target's place, so a failing close changes nothing.
+  close(fd);
   return result;
 #else
-  (void)target, (void)exists, (void)mode, (void)text, (void)length;
+  (void)target, (void)old, (void)text, (void)length;
   return kUnavailable;
 #endif
 }
 
 // A named temporary beside the target, renamed over it once complete.
-int WriteThroughTemporary(const char* target, mode_t mode, const char* text, uint32_t length) {
+int WriteThroughTemporary(const char* target, const Replaced& old, const char* text, uint32_t length) {
   char temporary[kNativePathSize];
   if (!TemporaryTemplate(target, temporary)) return Fail(FileError::kPathTooLong);
-  const int fd = mkstemp(temporary);
+  int fd;
+  {
+    TerminationSignalsHeld held;
+    fd = mkstemp(temporary);
+    if (fd >= 0) RememberUnfinished(temporary);
+  }
   if (fd < 0) return RecordErrno();
-  RememberUnfinished(temporary);
-  bool ok = WriteContent(fd, mode, text, length);
+  bool ok = WriteContent(fd, old, text, length);
   ok = (close(fd) == 0 || RecordErrno()) && ok;
   ok = ok && (rename(temporary, target) == 0 || RecordErrno());
-  if (!ok) unlink(temporary);
+  if (!ok) RemoveTemporary(temporary);
   ForgetUnfinished();
+  return ok ? 1 : 0;
+}
+
+// A character device or a FIFO (/dev/null, a terminal, /dev/stdout on a pipe) takes the text as a stream:
+// there is no file to replace.
+int WriteToStream(const char* target, const char* text, uint32_t length) {
+  const int fd = open(target, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return RecordOpenFailure(target);
+  bool ok = WriteAll(fd, text, length) || RecordErrno();
+  ok = (close(fd) == 0 || RecordErrno()) && ok;
   return ok ? 1 : 0;
 }
 
@@ -230,9 +353,15 @@ int ReadToEnd(int fd, char* buffer, uint32_t limit) {
   return 1;
 }
 
+enum class Reading : uint8_t {
+  kRegularOnly,  // a file a template or a window names
+  kStreams,      // a file named on the command line: pipes, FIFOs and character devices too
+  kToTheEnd,     // standard input: whatever it is, from where it stands to its end
+};
+
 // Reads the open file `fd` whole and closes it (unless it is standard input). A regular file is read by its
-// size; with `streams`, a pipe, FIFO or character device is read to its end, else refused.
-int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
+// size; a pipe, FIFO or character device to its end where `reading` allows it, else refused.
+int ReadOpenFile(int fd, char* buffer, uint32_t limit, Reading reading) {
   auto finish = [fd](int result) {
     if (fd != STDIN_FILENO) close(fd);
     return result;
@@ -240,8 +369,10 @@ int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
   struct stat info;
   if (fstat(fd, &info) != 0) return finish(RecordErrno());
   if (S_ISDIR(info.st_mode)) return finish(Fail(FileError::kFolder));
+  if (reading == Reading::kToTheEnd) return finish(ReadToEnd(fd, buffer, limit));
   if (!S_ISREG(info.st_mode)) {
-    if (!streams || S_ISBLK(info.st_mode)) return finish(Fail(FileError::kNotRegular));
+    const bool stream = S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode);
+    if (reading != Reading::kStreams || !stream) return finish(Fail(SpecialFileError(info.st_mode)));
     return finish(ReadToEnd(fd, buffer, limit));
   }
   if (info.st_size < 0 || static_cast<unsigned long long>(info.st_size) >= limit) {
@@ -262,13 +393,30 @@ int ReadOpenFile(int fd, char* buffer, uint32_t limit, bool streams) {
   return finish(0);
 }
 
-// Tells the recorder of a file that the open found, also one it found but could not open; the watcher hears
-// of every name tried.
+void IdentityOf(const struct stat& info, FileIdentity* identity) {
+  identity->volume = static_cast<uint64_t>(info.st_dev);
+  identity->index = static_cast<uint64_t>(info.st_ino);
+  identity->regular = S_ISREG(info.st_mode);
+}
+
+// Tells the observer of a file that the open found, also one it found but could not open; the watcher hears
+// of every name tried. Either may run out of memory: the file is closed before that goes on.
 void RecordFound(const char* native, int fd) {
   const int error = errno;
   const bool found = fd >= 0 || (error != ENOENT && error != ENOTDIR);
-  if (found) RecordRead(native);
-  RecordOpenAttempt(native, found ? 1 : 0);
+  try {
+    if (found && ReadsObserved()) {
+      FileIdentity identity;
+      struct stat info;
+      const bool known = fd >= 0 && fstat(fd, &info) == 0;
+      if (known) IdentityOf(info, &identity);
+      RecordRead(native, known ? &identity : nullptr);
+    }
+    RecordOpenAttempt(native, found ? 1 : 0);
+  } catch (...) {
+    if (fd >= 0) close(fd);
+    throw;
+  }
   errno = error;
 }
 
@@ -278,33 +426,50 @@ size_t DrivePrefixLength(const char*) {
   return 0;
 }
 
+void ClaimStandardStreams() {
+  const StandardStream streams[] = {StandardStream::kInput, StandardStream::kOutput, StandardStream::kError};
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    SetStandardStreamClosed(streams[fd]);
+    // The lowest free number is this one, as the ones below it are open by now.
+    const int opened = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+    if (opened >= 0 && opened != fd) close(opened);
+  }
+}
+
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
   char native[kNativePathSize];
   if (!NativePath(formed, native)) return 0;
   // Non-blocking, so a FIFO or device never hangs the open; anything but a regular file is refused.
   const int fd = open(native, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   RecordFound(native, fd);
-  if (fd < 0) return RecordErrno();
-  return ReadOpenFile(fd, buffer, limit, false);
+  if (fd < 0) return RecordOpenFailure(native);
+  return ReadOpenFile(fd, buffer, limit, Reading::kRegularOnly);
 }
 
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
-  if (std::strcmp(formed, "-") == 0) return ReadOpenFile(STDIN_FILENO, buffer, limit, true);
+  if (std::strcmp(formed, "-") == 0) {
+    if (StandardStreamWasClosed(StandardStream::kInput)) return Fail(FileError::kStandardInputClosed);
+    return ReadOpenFile(STDIN_FILENO, buffer, limit, Reading::kToTheEnd);
+  }
   char native[kNativePathSize];
   if (!NativePath(formed, native)) return 0;
   // A FIFO blocks here until a writer comes, as it does for cat.
   const int fd = open(native, O_RDONLY | O_NOCTTY | O_CLOEXEC);
   RecordFound(native, fd);
-  if (fd < 0) return RecordErrno();
-  return ReadOpenFile(fd, buffer, limit, true);
+  if (fd < 0) return RecordOpenFailure(native);
+  return ReadOpenFile(fd, buffer, limit, Reading::kStreams);
 }
 
 int ReadFileIdentity(const char* formed, FileIdentity* identity) {
-  char native[kNativePathSize];
   struct stat info;
-  if (!NativePath(formed, native) || stat(native, &info) != 0) return 0;
-  identity->volume = static_cast<uint64_t>(info.st_dev);
-  identity->index = static_cast<uint64_t>(info.st_ino);
+  if (std::strcmp(formed, "-") == 0) {
+    if (StandardStreamWasClosed(StandardStream::kInput) || fstat(STDIN_FILENO, &info) != 0) return 0;
+  } else {
+    char native[kNativePathSize];
+    if (!NativePath(formed, native) || stat(native, &info) != 0) return 0;
+  }
+  IdentityOf(info, identity);
   return 1;
 }
 
@@ -327,36 +492,39 @@ int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {
   char target[kNativePathSize];
   if (!NativePath(formed, target)) return 0;
 
-  // Write through a symbolic link to the file it names, keeping the link.
   struct stat info;
-  if (lstat(target, &info) == 0 && S_ISLNK(info.st_mode)) {
+  const bool exists = stat(target, &info) == 0;
+  if (exists && !S_ISREG(info.st_mode)) {
+    if (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)) return WriteToStream(target, text, length);
+    return Fail(SpecialFileError(info.st_mode));
+  }
+  // Write through a symbolic link to the file it names, keeping the link.
+  struct stat link;
+  if (lstat(target, &link) == 0 && S_ISLNK(link.st_mode)) {
     char resolved[kNativePathSize];
     if (realpath(target, resolved) == nullptr) return RecordErrno();
     std::memcpy(target, resolved, std::strlen(resolved) + 1);
   }
   // A file without its owner's write bit is read-only for everyone, root included (access() would let root
   // through), as on Windows; one the user may not write is refused too.
-  const bool exists = stat(target, &info) == 0;
+  Replaced old;
   if (exists) {
-    if (S_ISDIR(info.st_mode)) return Fail(FileError::kFolder);
-    if (!S_ISREG(info.st_mode)) return Fail(FileError::kNotRegular);
     if ((info.st_mode & S_IWUSR) == 0) return Fail(FileError::kReadOnly);
     if (access(target, W_OK) != 0) return RecordErrno();
-  }
-
-  mode_t mode;
-  if (exists) {
-    mode = info.st_mode & 07777;
+    old.exists = true;
+    old.mode = info.st_mode & 07777;
+    old.owner = info.st_uid;
+    old.group = info.st_gid;
   } else {
     const mode_t mask = umask(0);
     umask(mask);
-    mode = 0666 & ~mask;
+    old.mode = 0666 & ~mask;
   }
   // The new content is complete on disk before it takes the target's place: the old file survives any
-  // failure. An unnamed file leaves nothing behind even when the process is killed.
-  const int unnamed = WriteUnnamed(target, exists, mode, text, length);
+  // failure. An unnamed file leaves nothing behind even when the process is killed while it is written.
+  const int unnamed = WriteUnnamed(target, old, text, length);
   if (unnamed != kUnavailable) return unnamed;
-  return WriteThroughTemporary(target, mode, text, length);
+  return WriteThroughTemporary(target, old, text, length);
 }
 
 void RemoveUnfinishedWrite() {

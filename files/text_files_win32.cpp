@@ -30,6 +30,15 @@ FileError FromSystemError(DWORD error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return FileError::kNoSpace;
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return FileError::kSymlinkLoop;
+    case ERROR_CRC:
+    case ERROR_IO_DEVICE:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+      return FileError::kIoError;
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return FileError::kTooManyOpen;
     default:
       return FileError::kOther;
   }
@@ -132,13 +141,35 @@ int ReadToEnd(HANDLE file, char* buffer, uint32_t limit) {
   return 1;
 }
 
-// Reads the open file whole: a file on disk by its size; with `streams`, a pipe or character device to its
-// end, else refused.
-int ReadOpen(HANDLE file, char* buffer, uint32_t limit, bool streams) {
-  if (file == INVALID_HANDLE_VALUE || file == nullptr) return Fail(FileError::kNotRegular);
+enum class Reading : uint8_t {
+  kRegularOnly,  // a file a template or a window names
+  kStreams,      // a file named on the command line: pipes and character devices too
+  kToTheEnd,     // standard input: whatever it is (also a file it was redirected from), to its end
+};
+
+// The identity of an open file.
+int IdentityOf(HANDLE file, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!GetFileInformationByHandle(file, &information)) return 0;
+  identity->volume = information.dwVolumeSerialNumber;
+  identity->index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+  identity->regular =
+      GetFileType(file) == FILE_TYPE_DISK && (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  return 1;
+}
+
+// Reads the open file whole: a file on disk by its size; a pipe or character device to its end where
+// `reading` allows it, else refused.
+int ReadOpen(HANDLE file, char* buffer, uint32_t limit, Reading reading) {
+  if (file == INVALID_HANDLE_VALUE || file == nullptr) return Fail(FileError::kStandardInputClosed);
+  // Standard input is read as a stream whatever its type: redirected from a file, the handle may stand
+  // anywhere in it, and Wine refuses the questions asked of a file on disk.
+  if (reading == Reading::kToTheEnd) return ReadToEnd(file, buffer, limit);
   const DWORD type = GetFileType(file);
   if (type != FILE_TYPE_DISK) {
-    if (!streams || (type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR)) return Fail(FileError::kNotRegular);
+    if (reading != Reading::kStreams || (type != FILE_TYPE_PIPE && type != FILE_TYPE_CHAR)) {
+      return Fail(type == FILE_TYPE_CHAR ? FileError::kDevice : FileError::kNotRegular);
+    }
     return ReadToEnd(file, buffer, limit);
   }
   BY_HANDLE_FILE_INFORMATION information;
@@ -158,13 +189,19 @@ int ReadOpen(HANDLE file, char* buffer, uint32_t limit, bool streams) {
 }
 
 // Opens the file at `formed` and reads it.
-int ReadResolved(const char* formed, char* buffer, uint32_t limit, bool streams) {
+int ReadResolved(const char* formed, char* buffer, uint32_t limit, Reading reading) {
   HANDLE file = CreateFileA(formed, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  // The recorder hears of every file found, also one that cannot be opened.
+  // Closed on every way out, also when the observer runs out of memory.
+  HandleCloser closer(file);
+  // The observer hears of every file found, also one that cannot be opened.
   const DWORD openError = file == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
   const bool found = openError != ERROR_FILE_NOT_FOUND && openError != ERROR_PATH_NOT_FOUND;
-  if (found) RecordRead(formed);
+  if (found && ReadsObserved()) {
+    FileIdentity identity;
+    const bool known = file != INVALID_HANDLE_VALUE && IdentityOf(file, &identity);
+    RecordRead(formed, known ? &identity : nullptr);
+  }
   RecordOpenAttempt(formed, found ? 1 : 0);
   SetLastError(openError);
   if (file == INVALID_HANDLE_VALUE) {
@@ -175,8 +212,14 @@ int ReadResolved(const char* formed, char* buffer, uint32_t limit, bool streams)
     }
     return RecordSystemError();
   }
-  HandleCloser closer(file);
-  return ReadOpen(file, buffer, limit, streams);
+  return ReadOpen(file, buffer, limit, reading);
+}
+
+// The process's standard input, or INVALID_HANDLE_VALUE when it was started without one.
+HANDLE StandardInput() {
+  if (StandardStreamWasClosed(StandardStream::kInput)) return INVALID_HANDLE_VALUE;
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  return input == nullptr ? INVALID_HANDLE_VALUE : input;
 }
 
 }  // namespace
@@ -185,13 +228,27 @@ size_t DrivePrefixLength(const char* path) {
   return (path[0] != '\0' && path[1] == ':') ? 2 : 0;
 }
 
+void ClaimStandardStreams() {
+  // Windows gives a missing standard handle no number that a file could take; only its absence is noted.
+  const struct {
+    DWORD handle;
+    StandardStream stream;
+  } streams[] = {{STD_INPUT_HANDLE, StandardStream::kInput},
+                 {STD_OUTPUT_HANDLE, StandardStream::kOutput},
+                 {STD_ERROR_HANDLE, StandardStream::kError}};
+  for (const auto& stream : streams) {
+    const HANDLE handle = GetStdHandle(stream.handle);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) SetStandardStreamClosed(stream.stream);
+  }
+}
+
 int ReadResolvedFile(const char* formed, char* buffer, uint32_t limit) {
-  return ReadResolved(formed, buffer, limit, false);
+  return ReadResolved(formed, buffer, limit, Reading::kRegularOnly);
 }
 
 int ReadResolvedStream(const char* formed, char* buffer, uint32_t limit) {
-  if (std::strcmp(formed, "-") == 0) return ReadOpen(GetStdHandle(STD_INPUT_HANDLE), buffer, limit, true);
-  return ReadResolved(formed, buffer, limit, true);
+  if (std::strcmp(formed, "-") == 0) return ReadOpen(StandardInput(), buffer, limit, Reading::kToTheEnd);
+  return ReadResolved(formed, buffer, limit, Reading::kStreams);
 }
 
 FileStamp ReadFileStamp(const char* fileName) {
@@ -216,16 +273,16 @@ FileStamp ReadFileStamp(const char* fileName) {
 }
 
 int ReadFileIdentity(const char* formed, FileIdentity* identity) {
+  if (std::strcmp(formed, "-") == 0) {
+    const HANDLE input = StandardInput();
+    return input != INVALID_HANDLE_VALUE && IdentityOf(input, identity);
+  }
   // No access asked and backup semantics: this opens folders and files in use too.
   HANDLE file = CreateFileA(formed, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 0;
   HandleCloser closer(file);
-  BY_HANDLE_FILE_INFORMATION information;
-  if (!GetFileInformationByHandle(file, &information)) return 0;
-  identity->volume = information.dwVolumeSerialNumber;
-  identity->index = (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-  return 1;
+  return IdentityOf(file, identity);
 }
 
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length) {

@@ -5,7 +5,7 @@
 #
 #   scripts/fuzz-long.sh HOURS [--fork] [HARNESS...]
 #
-# HOURS may be a fraction (0.5). Harnesses: expand differential parse_quoted number paths (the default: all);
+# HOURS may be a fraction (0.5). Harnesses: expand differential parse_quoted number paths cli (the default: all);
 # expand and differential get twice the share of the others. Without --fork each harness runs in one process
 # and is started again after a finding until its time is up; with --fork libFuzzer runs two jobs at once
 # (-fork=2) and goes on past findings itself.
@@ -33,7 +33,7 @@ for argument in "$@"; do
     *) usage ;;
   esac
 done
-[ ${#harnesses[@]} -gt 0 ] || harnesses=(expand differential parse_quoted number paths)
+[ ${#harnesses[@]} -gt 0 ] || harnesses=(expand differential parse_quoted number paths cli)
 niceness=${MORVANE_FUZZ_NICE:-19}
 
 cd "$(dirname "$0")/.."

@@ -68,6 +68,12 @@ constexpr Message kMessages[] = {
      "SOURCE_DATE_EPOCH='{1}' は 65535 年より後の日付です"},
     {MessageId::kCannotWriteStandardOutput, "cannot write standard output", "標準出力に書き込めません"},
     {MessageId::kNoMemory, "out of memory", "メモリが不足しています。"},
+    // kOutputIsInput: {1} the output as an option names it, {2} the input as the run names it
+    {MessageId::kOutputIsInput, "{1} is the same file as {2}, which the run reads: nothing written",
+     "{1} は、読み込む {2} と同じファイルです。何も書き込みません"},
+    // kDepsNameRefused: {1} the file, {2} what make would make of it
+    {MessageId::kDepsNameRefused, "--deps: make cannot read the name '{1}' ({2}): nothing written",
+     "--deps: make は名前 '{1}' を読めません（{2}）。何も書き込みません"},
     // kUnknownWarningClass: {1} the word, {2} every class
     {MessageId::kUnknownWarningClass, "unknown warning class '{1}': all, {2}",
      "不明な警告の種類 '{1}' です: all、{2} のどれかです"},
@@ -186,6 +192,9 @@ constexpr Message kMessages[] = {
     // kWatchRerun: {1} the file that changed, {2} the run's status
     {MessageId::kWatchRerun, "--watch: {1} changed: ran again, status {2}",
      "--watch: {1} が変わったので再実行しました。終了状態 {2}"},
+    // kCannotReadDatafile: {1} the file being expanded, {2} the datafile, {3} the cause
+    {MessageId::kCannotReadDatafile, "{1}: datafile {2}: cannot read: {3}",
+     "{1}: datafile {2} を読み込めません: {3}"},
 };
 static_assert(sizeof kMessages / sizeof kMessages[0] == static_cast<size_t>(MessageId::kMessageCount));
 
@@ -278,6 +287,20 @@ std::string FileErrorText(FileError error, int systemError, bool writing) {
       return Say({"the read ended early", "読み込みが途中で終わりました"});
     case FileError::kNoSpace:
       return Say({"no space left", "空き容量がありません"});
+    case FileError::kSymlinkLoop:
+      return Say({"too many levels of symbolic links (a loop?)",
+                  "シンボリックリンクが多すぎます（循環していませんか）"});
+    case FileError::kIoError:
+      return Say({"input/output error (the disk or the device failed)",
+                  "入出力エラーです（ディスクかデバイスの障害）"});
+    case FileError::kSocket:
+      return Say({"a socket, not a regular file", "ソケットです（通常のファイルではありません）"});
+    case FileError::kDevice:
+      return Say({"a device, not a regular file", "デバイスです（通常のファイルではありません）"});
+    case FileError::kTooManyOpen:
+      return Say({"too many open files", "開いているファイルが多すぎます"});
+    case FileError::kStandardInputClosed:
+      return Say({"standard input is closed", "標準入力が閉じられています"});
     case FileError::kOther:
       break;
   }

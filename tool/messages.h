@@ -45,6 +45,8 @@ enum class MessageId : uint8_t {
   kEpochOutOfRange,
   kCannotWriteStandardOutput,
   kNoMemory,
+  kOutputIsInput,
+  kDepsNameRefused,
   kUnknownWarningClass,
   // A run's failures: FILE and the cause
   kCannotRead,
@@ -100,6 +102,7 @@ enum class MessageId : uint8_t {
   kWatchUnavailable,
   kWatchStarted,
   kWatchRerun,
+  kCannotReadDatafile,
   kMessageCount
 };
 

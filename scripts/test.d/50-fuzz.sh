@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer harnesses (fuzz preset) and runs each for a bounded time from its seed corpus: the
 # expansion and the engine against the reference model for MORVANE_FUZZ_SECONDS (60) each, the three small
-# harnesses for half of that. Any crash, sanitizer report, failed check, difference from the model, leak or
+# harnesses and the command line over its private folder for half of that. Any crash, sanitizer report, failed check, difference from the model, leak or
 # timeout fails the stage and shows the input.
 set -euo pipefail
 seconds=${MORVANE_FUZZ_SECONDS:-60}
@@ -10,7 +10,7 @@ cmake --build --preset fuzz
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for harness in expand differential parse_quoted number paths; do
+for harness in expand differential parse_quoted number paths cli; do
   case $harness in
     expand | differential) time=$seconds ;;
     *) time=$(((seconds + 1) / 2)) ;;

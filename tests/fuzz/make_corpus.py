@@ -184,6 +184,42 @@ DIFFERENTIAL_TEXTS = [
 ]
 
 
+def cli_record(kind, *parts):
+    """One record of the command-line harness: its kind byte, then its parts joined by 0x01."""
+    return kind + b"\x01".join(parts)
+
+
+def cli_seeds():
+    """Runs of the command-line harness: files, links and arguments for each of its checks."""
+    f, a = (lambda name, content: cli_record(b"f", name, content)), (lambda argument: cli_record(b"a", argument))
+    header = f(b"h.txt", b"[h data=\"H\"][n datafile=\"\\data\\n.txt\"]")
+    main = f(b"m.txt", b"<[h]>[n][p datafile=\"prices.txt\"][p]")
+    files = [header, main, cli_record(b"d", b"data"), f(b"data/n.txt", b"notes"), f(b"prices.txt", b"42")]
+    runs = [
+        [a(b"h.txt"), a(b"m.txt")],
+        [a(b"-o"), a(b"out.txt"), a(b"--deps"), a(b"out.d"), a(b"h.txt"), a(b"m.txt")],
+        [a(b"-o"), a(b"m.txt"), a(b"h.txt"), a(b"m.txt")],
+        [a(b"--deps"), a(b"prices.txt"), a(b"-o"), a(b"out.txt"), a(b"h.txt"), a(b"m.txt")],
+        [cli_record(b"l", b"link.txt", b"prices.txt"), a(b"-o"), a(b"link.txt"), a(b"h.txt"), a(b"m.txt")],
+        [cli_record(b"h", b"hard.txt", b"m.txt"), a(b"-o"), a(b"hard.txt"), a(b"h.txt"), a(b"m.txt")],
+        [cli_record(b"i", b"[h data=\"stdin\"]"), a(b"-o"), a(b"out.txt"), a(b"-"), a(b"m.txt")],
+        [a(b"--tags"), a(b"-D"), a(b"v=1"), a(b"--codepage"), a(b"932"), a(b"h.txt"), a(b"m.txt")],
+        [a(b"--strict"), a(b"--value"), a(b"h"), a(b"-o"), a(b"out.txt"), a(b""), a(b"m.txt")],
+        [f(b"out.txt", b"old"), a(b"-o"), a(b"out.txt"), a(b"--deps"), a(b"out.txt"), a(b"h.txt"), a(b"m.txt")],
+    ]
+    seeds = [b"\0".join(files + run) for run in runs]
+    # Names make cannot read, and names it can, as datafiles and as HEADER.
+    for name in (b"a;b", b"a=b", b"a\tb", b"a b", b"a:b", b"a%b", b"a|b", b"a*b", b"lib(m)", b"~x", b".PHONY"):
+        odd = f(b"data/" + name, b"odd")
+        template = f(b"t.tmpl", b"[x datafile=\"\\data\\" + name + b"\"][x]")
+        seeds.append(b"\0".join([cli_record(b"d", b"data"), odd, template, f(name, b"[y data=\"1\"]"),
+                                  a(b"--deps"), a(b"out.d"), a(b"-o"), a(b"out.txt"), a(name), a(b"t.tmpl")]))
+    # A datafile that is a folder, and one that is missing.
+    seeds.append(b"\0".join([cli_record(b"d", b"dir"), f(b"m.txt", b"[d datafile=\"dir\"][e datafile=\"none\"]"),
+                              a(b"-o"), a(b"out.txt"), a(b""), a(b"m.txt")]))
+    return seeds
+
+
 def write(harness, seeds):
     folder = os.path.join(HERE, "corpus", harness)
     os.makedirs(folder, exist_ok=True)
@@ -232,6 +268,7 @@ def main():
         control = DifferentialLayout.control(index % 2 == 1, DifferentialLayout.SIZES[3 + index % 5], table=index % 8)
         differential.append(control + header + b"\0" + text)
     write("differential", differential)
+    write("cli", cli_seeds())
     bounds = dict(limits(DifferentialLayout), **tiny_limits())
     write_named("differential", {name: case[0] for name, case in bounds.items()})
     # What each bound's seed must give, read by the differential test: name, status, the bound that failed.

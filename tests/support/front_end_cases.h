@@ -87,6 +87,16 @@ inline std::vector<FrontEndCase> FrontEndCases() {
         {"_systemname", "Morvane"},
         {"", "result"}},
        true},
+      // A literal value comes out as it stands in every front end; the same value without the mark expands.
+      {"literal values",
+       Text("[who data=\"world\"][code data=\"a[who]\\[b]\" literal=\"yes\"][plain data=\"[who]\"]"),
+       Text("[code] [plain]"),
+       {},
+       true,
+       "a[who]\\[b] world",
+       31,
+       {{"code", "a[who]\\[b]"}, {"plain", "[who]"}},
+       true},
   };
 }
 

@@ -1,11 +1,11 @@
 // morvane-cli: one update run from the command line, for scripts and build systems.
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -15,9 +15,12 @@
 #include "text/text.h"
 #include "tool/cli/cli_options.h"
 #include "tool/cli/cli_platform.h"
+#include "tool/cli/dependency_list.h"
 #include "tool/cli/rows.h"
+#include "tool/cli/run_files.h"
 #include "tool/cli/watch.h"
 #include "tool/commands.h"
+#include "tool/message_text.h"
 #include "tool/messages.h"
 #include "tool/update_run.h"
 #include "tool/warnings.h"
@@ -133,30 +136,47 @@ std::vector<std::string> GivenNames(const CliOptions& options) {
   return names;
 }
 
-// The dependency file must not be one of the files of the run: its rules would replace the result or a
-// template. `options` holds the paths in the code page, `given` as typed.
+// The dependency file must not be the result's file: the rules would replace the result. `options` holds
+// the paths in the code page, `given` as typed.
 int CheckDependencyFile(const CliOptions& options, const CliOptions& given, std::string* reason) {
-  if (!options.hasDeps) return 1;
+  if (!options.hasDeps || !options.hasOutput) return 1;
+  if (!NamesSameFile(options.deps.c_str(), options.output.c_str())) return 1;
+  // A device or a FIFO takes both as it takes everything (--deps /dev/null -o /dev/null).
+  FileIdentity deps;
+  if (ReadNamedFileIdentity(options.deps.c_str(), &deps) && !deps.regular) return 1;
+  *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
+                                                     ArgumentForMessage(("-o " + given.output).c_str())});
+  return 0;
+}
+
+// No output may replace a file the run reads (a template replaced by its own expansion, a datafile by make
+// rules): checked against HEADER and MAIN before the run, and against every file read after it, before
+// anything is written.
+int CheckOutputsAreNoInputs(const CliOptions& options, const CliOptions& given,
+                            const std::vector<RunInput>& inputs, std::string* reason) {
   const struct {
     bool named;
     const std::string& path;
-    std::string typed;
-  } files[] = {{options.hasOutput, options.output, "-o " + given.output},
-               {true, options.headerPath, given.headerPath},
-               {true, options.mainPath, given.mainPath}};
-  for (const auto& file : files) {
-    if (file.named && NamesSameFile(options.deps.c_str(), file.path.c_str())) {
-      *reason = FormatMessage(MessageId::kDepsSameFile, {ArgumentForMessage(given.deps.c_str()),
-                                                         ArgumentForMessage(file.typed.c_str())});
+    std::string role;
+  } outputs[] = {{options.hasOutput && !IsStandardStream(options.output), options.output,
+                  "-o " + ArgumentForMessage(given.output.c_str())},
+                 {options.hasDeps, options.deps, "--deps " + ArgumentForMessage(given.deps.c_str())}};
+  for (const auto& output : outputs) {
+    if (!output.named) continue;
+    if (const RunInput* input = InputReplacedBy(output.path.c_str(), inputs)) {
+      *reason = FormatMessage(MessageId::kOutputIsInput, {output.role, input->role});
       return 0;
     }
   }
   return 1;
 }
 
-// Writes bytes to standard output; 0 on a failed write.
+// Writes bytes to standard output; 0 on a failed write, and on any write when the process was started
+// without a standard output (the null device stands in for it).
 int PrintBytes(const char* bytes, size_t length) {
-  return length == 0 || std::fwrite(bytes, 1, length, stdout) == length ? 1 : 0;
+  if (length == 0) return 1;
+  if (StandardStreamWasClosed(StandardStream::kOutput)) return 0;
+  return std::fwrite(bytes, 1, length, stdout) == length ? 1 : 0;
 }
 
 // The tag list: the result row, then every tag name in table order, one per line.
@@ -223,46 +243,6 @@ class OutputBufferScope {
 
  private:
   std::unique_ptr<char[]> buffer_;
-};
-
-// Every file the run reads or tries to read, each once, in order: what --deps lists. The names are the file
-// system's, and so is the target, as typed.
-class DependencyList {
- public:
-  DependencyList() { SetReadRecorder(&DependencyList::Record, this); }
-  ~DependencyList() { SetReadRecorder(nullptr, nullptr); }
-  DependencyList(const DependencyList&) = delete;
-  DependencyList& operator=(const DependencyList&) = delete;
-
-  // The file in make's form, gcc -MD -MP style: the rule, then an empty rule for each prerequisite so that
-  // a deleted file does not stop make.
-  std::string MakeRule(const std::string& target) const {
-    std::string rule = Escaped(target) + ":";
-    for (const std::string& name : names_) rule += " \\\n " + Escaped(name);
-    rule += "\n";
-    for (const std::string& name : names_) rule += "\n" + Escaped(name) + ":\n";
-    return rule;
-  }
-
- private:
-  static void Record(void* self, const char* fileName) {
-    auto* list = static_cast<DependencyList*>(self);
-    if (list->seen_.insert(fileName).second) list->names_.emplace_back(fileName);
-  }
-
-  // Spaces and '#' take a backslash, '$' doubles, as make reads names.
-  static std::string Escaped(const std::string& name) {
-    std::string escaped;
-    for (char c : name) {
-      if (c == ' ' || c == '#') escaped += '\\';
-      if (c == '$') escaped += '$';
-      escaped += c;
-    }
-    return escaped;
-  }
-
-  std::vector<std::string> names_;
-  std::set<std::string> seen_;
 };
 
 // The files of the run as the user named them, for messages.
@@ -391,6 +371,12 @@ int Run(const CliOptions& given) {
 
 // One run of the command: `options` holds the paths in the code page, `given` as typed.
 int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames& names) {
+  std::string reason;
+  std::vector<RunInput> inputs;
+  AddNamedInput(&inputs, "HEADER " + names.header, options.headerPath.c_str());
+  AddNamedInput(&inputs, "MAIN " + names.main, options.mainPath.c_str());
+  if (!CheckOutputsAreNoInputs(options, given, inputs, &reason)) return UsageError(reason);
+
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
   FindModuleDirectory();
@@ -403,20 +389,29 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
         if (show) PrintLine(line);
       },
       options.warnings);
+  // A datafile that exists but cannot be read leaves a result without it, which is never saved.
+  RunReads reads([](const UnreadableFile& file) {
+    PrintMessage(FormatMessage(MessageId::kCannotReadDatafile,
+                               {file.templateName, CodePagePathForMessage(file.path.c_str()),
+                                FileErrorText(file.error, file.systemError, false)}));
+  });
   RunOptions run;
   run.definitions = options.definitions;
   run.readFile = ReadNamedStream;
   if (options.warnings.Any()) {
     warnings.SetGivenTags(GivenNames(options));
     if (options.hasValue) warnings.CountReference(options.valueName);
-    run.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(names.For(file), text, file); };
-    run.endExpansion = [&](RunFile) { warnings.End(); };
   }
+  run.beginExpansion = [&](RunFile file, const char* text) {
+    reads.BeginFile(names.For(file));
+    if (options.warnings.Any()) warnings.Begin(names.For(file), text, file);
+  };
+  run.endExpansion = [&](RunFile) {
+    if (options.warnings.Any()) warnings.End();
+  };
   const ReportError report = [&names](const ToolMessage& message) {
     PrintMessage(RunMessageText(message, names.For(message.file)));
   };
-  std::unique_ptr<DependencyList> dependencies;
-  if (options.hasDeps) dependencies = std::make_unique<DependencyList>();
   const UpdateResult result = UpdateRun(options.headerPath.c_str(), options.mainPath.c_str(), report, run);
   if (!result.completed) {
     if (!show && !options.quiet) std::fputs(UntoldWarningsLine(warnings.Count()).c_str(), stderr);
@@ -430,7 +425,22 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
                         WarningClass::kUnusedDefine);
     }
   }
+  inputs.insert(inputs.end(), reads.Read().begin(), reads.Read().end());
+  if (!CheckOutputsAreNoInputs(options, given, inputs, &reason)) return UsageError(reason);
+  // Made now, so that nothing that can run out of memory comes after a file has been written.
+  std::string dependencyRule;
+  if (options.hasDeps) {
+    std::string refused;
+    UnusableName why = UnusableName::kNone;
+    if (!reads.Dependencies().MakeRule(given.hasDepsTarget ? given.depsTarget : given.output, &dependencyRule,
+                                       &refused, &why)) {
+      return UsageError(
+          FormatMessage(MessageId::kDepsNameRefused,
+                        {VisibleName(ArgumentForMessage(refused.c_str())), UnusableNameText(why)}));
+    }
+  }
   if (options.strict && warnings.Count() > 0) return kExitWarnings;
+  const bool readFailed = result.readFailed || reads.UnreadableCount() > 0;
   // Made now, so that telling it needs no memory once a file has been written.
   const std::string untold = show || options.quiet ? "" : UntoldWarningsLine(warnings.Count());
   const auto tellUntold = [&untold](int status) {
@@ -439,11 +449,7 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   };
   CommandState state;
   state.lastRunCompleted = result.completed;
-  state.lastRunReadFailed = result.readFailed;
-  // Made now, so that nothing that can run out of memory comes after a file has been written.
-  const std::string dependencyRule =
-      dependencies ? dependencies->MakeRule(given.hasDepsTarget ? given.depsTarget : given.output) : "";
-  dependencies.reset();
+  state.lastRunReadFailed = readFailed;
 
   bool noSuchTag = false;
   bool cannotWrite = false;
@@ -452,7 +458,7 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
     PrintMessage(FormatMessage(MessageId::kCannotWriteStandardOutput));
     cannotWrite = true;
   } else if (ResultToStandardOutput(options)) {
-    resultWritten = !result.readFailed;
+    resultWritten = !readFailed;
   }
   // A result that lacks a named file is not saved (status 1 says why).
   if (options.hasOutput && !IsStandardStream(options.output)) {
@@ -471,7 +477,18 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   }
   if (cannotWrite) return tellUntold(kExitCannotWrite);
   if (noSuchTag) return tellUntold(kExitNoSuchTag);
-  return tellUntold(result.readFailed ? kExitReadFailed : kExitOk);
+  return tellUntold(readFailed ? kExitReadFailed : kExitOk);
+}
+
+// Takes the locale the environment names; 0 when there was not the memory for it. A locale that is not
+// installed leaves the "C" locale, as in every program. The C library tells a shortage of memory by
+// ENOMEM, or (loading from its archive) by a second try that succeeds.
+int TakeEnvironmentLocale() {
+  errno = 0;
+  if (std::setlocale(LC_ALL, "") != nullptr) return 1;
+  if (errno == ENOMEM) return 0;
+  std::setlocale(LC_ALL, "");
+  return 1;
 }
 
 int Main(int argc, char** argv) {
@@ -493,10 +510,15 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   using namespace morvane;
-  std::setlocale(LC_ALL, "");
+  // First of all, so that no file the program opens (a locale's, a temporary one) takes the number of a
+  // standard stream the program was started without.
+  ClaimStandardStreams();
+  const int localeTaken = TakeEnvironmentLocale();
   PrepareStreams();
   SetMessageLanguage(PreferredMessageLanguage());
   PrepareNoMemoryText();
+  // Without its locale the run would read its files in another code page: better no run.
+  if (!localeTaken) return ReportNoMemory();
   // Out of memory anywhere ends the run with its message; the result file is written last, so never then.
   try {
     return Main(argc, argv);

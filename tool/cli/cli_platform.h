@@ -31,6 +31,10 @@ std::string ArgumentForMessage(const char* argument);
 // and in the Windows zip.
 std::string DocumentsFolder();
 
+// A path in the active code page as the file layer forms it (a datafile's), as a message shows it: in the
+// program's encoding, with the platform's separators.
+std::string CodePagePathForMessage(const char* path);
+
 // One of the program's own texts in the active code page, to stand among the tag names it lists.
 std::string ProgramTextForCodePage(const char* text);
 

@@ -87,6 +87,10 @@ std::string DocumentsFolder() {
   return "docs";
 }
 
+std::string CodePagePathForMessage(const char* path) {
+  return PathForMessage(path);
+}
+
 std::string ProgramTextForCodePage(const char* text) {
   const char* target = ActiveCodePageCharset();
   std::string converted;

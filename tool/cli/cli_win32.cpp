@@ -75,6 +75,10 @@ std::string DocumentsFolder() {
   return "docs";
 }
 
+std::string CodePagePathForMessage(const char* path) {
+  return CodePageTextForMessage(path);
+}
+
 std::string ProgramTextForCodePage(const char* text) {
   if (ActiveCodePage() != kCodePageUtf8) return text;
   const int wideLength = MultiByteToWideChar(kCodePage932, 0, text, -1, nullptr, 0);

@@ -117,12 +117,12 @@ failures)
   printf 'id\n1\n2\n' >w.csv; printf '[id][nope]' >warn.txt
   run --rows w.csv --strict -o 'w/[id]' '' warn.txt; expect_rc 4 "--strict"
   [ "$(grep -c "no tag 'nope'" err)" = 1 ] || fail "a warning told once"
-  expect_err_line "w.csv:2: warn.txt:1:5: warning: no tag 'nope': the expression is dropped" "the warning names the first record"
+  expect_err_line "w.csv:2: warn.txt:1:5: warning: no tag 'nope': the expression is dropped [unknown-tag]" "the warning names the first record"
   [ ! -e w ] || fail "--strict wrote a file"
   # A -D that no record refers to is a warning; a field no record refers to is not, by default.
   printf 'id,unused\n1,x\n' >u.csv; printf '[id]' >id.txt
   run --rows u.csv --strict -D typo=1 '' id.txt; expect_rc 4 "an unused -D"
-  expect_err_line "morvane-cli: warning: -D 'typo' is never referenced" "an unused -D"
+  expect_err_line "morvane-cli: warning: -D 'typo' is never referenced [unused-define]" "an unused -D"
   run --rows u.csv --strict '' id.txt; expect_rc 0 "an unused field"
   # A file that cannot be written: nothing is.
   mkdir -p ro && printf 'x' >ro/2.txt && chmod a-w ro/2.txt
