@@ -438,7 +438,7 @@ void MainWindow::Run(RunKind kind) {
   WarningCollector warnings(
       [this](const std::string& line) { report_.warnings << QString::fromStdString(line); });
   RunOptions options;
-  options.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(nameOf(file), text); };
+  options.beginExpansion = [&](RunFile file, const char* text) { warnings.Begin(nameOf(file), text, file); };
   options.endExpansion = [&](RunFile) { warnings.End(); };
 
   // A path with no form in the code page cannot name a file: the run reports it as that file's read failure.

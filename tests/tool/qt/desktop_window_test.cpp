@@ -116,27 +116,38 @@ class DesktopWindowTest : public QObject {
     QTest::addColumn<bool>("japanese");
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("listed");  // MAIN stands for the main box's text
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray mistakes = "[x dta=\"v\"]<[x]>\n";
     QTest::newRow("English")
         << false << Text("警告 3 件")
         << QStringList({"MAIN:1:1: warning: no tag 'x': the expression is dropped [unknown-tag]",
                         "MAIN:1:4: warning: 'dta' is no keyword: ignored, and its value is "
                         "read as words; did you mean 'data'? [unknown-keyword]",
-                        "MAIN:1:13: warning: no tag 'x': the expression is dropped [unknown-tag]"});
+                        "MAIN:1:13: warning: no tag 'x': the expression is dropped [unknown-tag]"})
+        << mistakes;
     QTest::newRow("Japanese")
         << true << Text("警告 3 件")
         << QStringList({Text("MAIN:1:1: 警告: タグ 'x' がありません。式は消えます [unknown-tag]"),
                         Text("MAIN:1:4: 警告: 'dta' はキーワードではありません。無視され、"
                              "その値は単語として読まれます。'data' のことですか [unknown-keyword]"),
-                        Text("MAIN:1:13: 警告: タグ 'x' がありません。式は消えます [unknown-tag]")});
+                        Text("MAIN:1:13: 警告: タグ 'x' がありません。式は消えます [unknown-tag]")})
+        << mistakes;
+    // The main file's own bytes are looked at too.
+    QTest::newRow("ByteOrderMark")
+        << false << Text("警告 1 件")
+        << QStringList({"MAIN:1:1: warning: the file begins with a UTF-8 byte-order mark: it is copied into "
+                        "the result [bom]"})
+        << QByteArray("\xEF\xBB\xBF[x data=\"v\"][x]\n");
   }
   void warningsLineAndList() {
     QFETCH(bool, japanese);
     QFETCH(QString, line);
     QFETCH(QStringList, listed);
+    QFETCH(QByteArray, text);
     if (japanese) SetMessageLanguage(Language::kJapanese);
     const int viewHeight = View()->height();
     QVERIFY(!Line()->isVisible());
-    WriteFile(Path("main.txt"), "[x dta=\"v\"]<[x]>\n");
+    WriteFile(Path("main.txt"), text.toStdString());
     UpdateWith(QString(), Path("main.txt"));
     QVERIFY(modals_->messages.isEmpty());
     QVERIFY(Line()->isVisible());
