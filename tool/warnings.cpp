@@ -74,9 +74,6 @@ bool IsLayout(const char* text) {
   return true;
 }
 
-// Line and column (1-based, columns in characters of the active code page) of `at` in `text`.
-void PlaceIn(const char* text, const char* at, size_t* line, size_t* column);
-
 // Bytes of the character at p, as the active code page reads it: a whole UTF-8 sequence in utf-8.
 size_t CharacterBytes(const char* p) {
   if (ActiveCodePage() == kCodePageUtf8) {
@@ -86,6 +83,7 @@ size_t CharacterBytes(const char* p) {
   return static_cast<size_t>(CharLength(p));
 }
 
+// Line and column (1-based, columns in characters of the active code page) of `at` in `text`.
 void PlaceIn(const char* text, const char* at, size_t* line, size_t* column) {
   const char* lineStart = text;
   size_t lines = 1;

@@ -10,11 +10,11 @@
 
 #include "engine/expand.h"
 #include "engine/tag_table.h"
-#include "text/text.h"
-#include "text/unicode_width.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/table_snapshot.h"
+#include "text/text.h"
+#include "text/unicode_width.h"
 
 namespace morvane::fuzz {
 namespace {
@@ -94,6 +94,15 @@ void CheckNotice(void*, const ExpansionNotice& notice) {
     case ExpansionEvent::kUnquotedValue:
     case ExpansionEvent::kReadOnly:
       FUZZ_CHECK(notice.keyword != nullptr);
+      break;
+    case ExpansionEvent::kCut:
+      FUZZ_CHECK(notice.tag != nullptr && notice.number < notice.length);
+      break;
+    case ExpansionEvent::kQuoteRunsOn:
+      FUZZ_CHECK(notice.at[0] == '"' && notice.until > notice.at && notice.until[0] == '"');
+      break;
+    case ExpansionEvent::kDatafileRead:
+      FUZZ_CHECK(notice.word != nullptr && notice.tag != nullptr);
       break;
     default:
       break;

@@ -24,7 +24,7 @@ class WarningsTest : public ::testing::Test {
   }
 
   // Runs MAIN (and HEADER, when given) with the classes given and returns the lines told, the folder of the
-  // files written "DIR".
+  // files written "DIR/".
   std::vector<std::string> Run(const std::string& main, WarningClasses classes = WarningClasses::Defaults(),
                                const std::string& header = "") {
     std::vector<std::string> lines;
@@ -32,8 +32,10 @@ class WarningsTest : public ::testing::Test {
     WarningCollector warnings(
         [&](const std::string& line) {
           std::string shown = line;
-          for (size_t at = shown.find(folder); at != std::string::npos; at = shown.find(folder))
-            shown.replace(at, folder.size(), "DIR");
+          // The folder as "DIR/", whichever separator the platform names files with.
+          for (size_t at = shown.find(folder); at != std::string::npos; at = shown.find(folder)) {
+            shown.replace(at, folder.size() + 1, "DIR/");
+          }
           lines.push_back(shown);
         },
         classes);
