@@ -10,11 +10,11 @@
 
 #include "engine/expand.h"
 #include "engine/tag_table.h"
+#include "text/text.h"
+#include "text/unicode_width.h"
 #include "files/text_files.h"
 #include "tests/fuzz/fuzz_support.h"
 #include "tests/fuzz/table_snapshot.h"
-#include "text/text.h"
-#include "text/unicode_width.h"
 
 namespace morvane::fuzz {
 namespace {
