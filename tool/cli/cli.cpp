@@ -310,6 +310,9 @@ int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
   job.shardIndex = options.shardIndex;
   job.shardCount = options.shardCount;
   job.jobs = options.hasJobs ? options.jobs : OnlineProcessors();
+  AddNamedInput(&job.inputs, "HEADER " + job.headerShown, options.headerPath.c_str());
+  AddNamedInput(&job.inputs, "MAIN " + job.mainShown, options.mainPath.c_str());
+  AddNamedInput(&job.inputs, "--rows " + job.dataShown, options.rows.c_str());
 
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
