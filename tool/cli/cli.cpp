@@ -232,16 +232,24 @@ int PrintListing(const CliOptions& options, const UpdateResult& result, bool* no
 }
 
 // Owns OutputBuffer for one run.
+// Zero memory from the system: no page of it is touched until a run writes there, and the runs clear only
+// what they wrote.
 class OutputBufferScope {
  public:
-  OutputBufferScope() : buffer_(new (std::nothrow) char[kTextBufferSize]) { OutputBuffer = buffer_.get(); }
+  OutputBufferScope() : buffer_(static_cast<char*>(std::calloc(kTextBufferSize, 1))) {
+    OutputBuffer = buffer_.get();
+    if (OutputBuffer != nullptr) NoteOutputBufferIsZero();
+  }
   ~OutputBufferScope() { OutputBuffer = nullptr; }
   OutputBufferScope(const OutputBufferScope&) = delete;
   OutputBufferScope& operator=(const OutputBufferScope&) = delete;
   bool Allocated() const { return buffer_ != nullptr; }
 
  private:
-  std::unique_ptr<char[]> buffer_;
+  struct Free {
+    void operator()(char* buffer) const { std::free(buffer); }
+  };
+  std::unique_ptr<char, Free> buffer_;
 };
 
 // The files of the run as the user named them, for messages.
@@ -323,6 +331,9 @@ int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
       !ReadTemplate(job.main, RunFile::kMain, job.mainShown, &job.mainText)) {
     return kExitReadFailed;
   }
+  // The templates passed through the buffer; the records' runs start from a clean one.
+  std::memset(OutputBuffer, 0, kTextBufferSize);
+  NoteOutputBufferIsZero();
   job.builtins = ReadBuiltinReadings();
   return RunRows(
       job, [](const std::string& line) { PrintLine(line); },
