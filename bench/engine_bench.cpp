@@ -219,6 +219,7 @@ void BM_RowsRecord(benchmark::State& state) {
   record.fields = {{"id", "1742"}, {"name", "Ito, K."}, {"amount", "98765"}, {"due", "2027-03-14"}};
   std::unique_ptr<char[]> outputBuffer(new char[kTextBufferSize]());
   OutputBuffer = outputBuffer.get();
+  NoteOutputBufferIsZero();  // as morvane-cli's own buffer
   size_t length = 0;
   for (auto _ : state) {
     const RecordOutcome outcome = RunRecord(job, record);

@@ -94,7 +94,8 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   std::string temporary;
   for (int attempt = 0; attempt < 32 && file == INVALID_HANDLE_VALUE; ++attempt) {
     char name[24];
-    std::snprintf(name, sizeof name, "~mv%05X.tmp", (GetCurrentProcessId() * 31u + counter++) & 0xFFFFFu);
+    std::snprintf(name, sizeof name, "~mv%05X.tmp",
+                  static_cast<unsigned>((GetCurrentProcessId() * 31u + counter++) & 0xFFFFFu));
     temporary = target.substr(0, prefix) + name;
     if (temporary.size() >= kPathBufferSize) break;
     file = CreateFileA(temporary.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,

@@ -19,6 +19,8 @@ void* gReadWatcherContext = nullptr;
 FileError gLastFileError = FileError::kNone;
 int gLastSystemError = 0;
 
+uint32_t gReadExtent = 0;
+
 int Failed(FileError error) {
   SetFileError(error);
   return 0;
@@ -74,6 +76,14 @@ void SetFileError(FileError error, int systemError) {
   gLastSystemError = systemError;
 }
 
+void NoteReadExtent(uint32_t bytes) {
+  gReadExtent = bytes;
+}
+
+uint32_t LastReadExtent() {
+  return gReadExtent;
+}
+
 FileError LastFileError() {
   return gLastFileError;
 }
@@ -98,6 +108,7 @@ int Unreadable(const char* path) {
 
 int ReadTextFile(const char* path, char* buffer, uint32_t limit) {
   SetFileError(FileError::kNone);
+  gReadExtent = 0;
   // The path is taken in full before the buffer, which may hold it, is written.
   char formed[kPathBufferSize];
   if (!ResolvePath(path, formed)) {
@@ -110,6 +121,7 @@ int ReadTextFile(const char* path, char* buffer, uint32_t limit) {
 
 int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
   SetFileError(FileError::kNone);
+  gReadExtent = 0;
   if (std::strlen(path) >= kPathBufferSize) return Failed(FileError::kPathTooLong);
   if (path[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
   return ReadResolvedFile(path, buffer, limit);
@@ -117,6 +129,7 @@ int ReadNamedFile(const char* path, char* buffer, uint32_t limit) {
 
 int ReadNamedStream(const char* path, char* buffer, uint32_t limit) {
   SetFileError(FileError::kNone);
+  gReadExtent = 0;
   if (std::strlen(path) >= kPathBufferSize) return Failed(FileError::kPathTooLong);
   if (path[0] == '\0' || limit == 0) return Failed(FileError::kMissing);
   return ReadResolvedStream(path, buffer, limit);

@@ -88,6 +88,9 @@ enum class FileError : uint8_t {
   kOther,                // anything else: LastSystemError has the system's code
 };
 FileError LastFileError();
+// How far into its buffer the last ReadTextFile, ReadNamedFile or ReadNamedStream wrote, its terminator
+// included, NUL bytes of the file or not: the bytes after that are as they were. 0 when it wrote nothing.
+uint32_t LastReadExtent();
 // The system's error code (errno, or GetLastError on Windows) behind a kOther.
 int LastSystemError();
 

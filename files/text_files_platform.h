@@ -24,6 +24,8 @@ int ReadFileIdentity(const char* formed, FileIdentity* identity);
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
 // The running executable's full path in the active code page; 0 when it cannot be told.
 int ReadModuleFileName(char* buffer, uint32_t size);
+// Records how far into its buffer a read wrote, its terminator included, for LastReadExtent.
+void NoteReadExtent(uint32_t bytes);
 // Records why a read or write failed, for LastFileError; the portable half clears it for every call.
 void SetFileError(FileError error, int systemError = 0);
 // Remembers that the process was started without `stream`.

@@ -340,16 +340,19 @@ int ReadToEnd(int fd, char* buffer, uint32_t limit) {
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
       buffer[total] = '\0';
+      NoteReadExtent(static_cast<uint32_t>(total) + 1);
       return RecordErrno();
     }
     if (got == 0) break;
     if (into == &extra) {
       buffer[total] = '\0';
+      NoteReadExtent(static_cast<uint32_t>(total) + 1);
       return Fail(FileError::kTooLarge);
     }
     total += static_cast<size_t>(got);
   }
   buffer[total] = '\0';
+  NoteReadExtent(static_cast<uint32_t>(total) + 1);
   return 1;
 }
 
@@ -388,6 +391,7 @@ int ReadOpenFile(int fd, char* buffer, uint32_t limit, Reading reading) {
     total += static_cast<size_t>(got);
   }
   buffer[size] = '\0';
+  NoteReadExtent(static_cast<uint32_t>(size) + 1);
   if (total == size) return finish(1);
   if (LastFileError() == FileError::kNone) SetFileError(FileError::kShortRead);
   return finish(0);

@@ -128,16 +128,19 @@ int ReadToEnd(HANDLE file, char* buffer, uint32_t limit) {
       const DWORD error = GetLastError();
       if (error == ERROR_BROKEN_PIPE || error == ERROR_HANDLE_EOF) break;  // the writer is done
       buffer[total] = '\0';
+      NoteReadExtent(static_cast<uint32_t>(total) + 1);
       return RecordSystemError();
     }
     if (got == 0) break;
     if (full) {
       buffer[total] = '\0';
+      NoteReadExtent(static_cast<uint32_t>(total) + 1);
       return Fail(FileError::kTooLarge);
     }
     total += got;
   }
   buffer[total] = '\0';
+  NoteReadExtent(static_cast<uint32_t>(total) + 1);
   return 1;
 }
 
@@ -183,6 +186,7 @@ int ReadOpen(HANDLE file, char* buffer, uint32_t limit, Reading reading) {
   const BOOL ok = ReadFile(file, buffer, wanted, &read, nullptr);
   if (!ok) RecordSystemError();
   buffer[wanted] = '\0';
+  NoteReadExtent(wanted + 1);
   if (ok && read == wanted) return 1;
   if (ok) SetFileError(FileError::kShortRead);
   return 0;

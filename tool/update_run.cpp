@@ -17,8 +17,32 @@ char* OutputBuffer = nullptr;
 
 namespace {
 
+// What of OutputBuffer may not be zero: all of it, until a front end says that the memory it gave is zero;
+// from then on, as far as the runs wrote into it. Tied to the buffer, so that another one is cleared whole.
+const char* gTrackedBuffer = nullptr;
+uint32_t gOutputDirty = kTextBufferSize;
+
+// Every byte of OutputBuffer becomes zero: those a run may have written are cleared, the others are already.
 void ClearOutput() {
-  std::memset(OutputBuffer, 0, kTextBufferSize);
+  if (OutputBuffer != gTrackedBuffer) {
+    std::memset(OutputBuffer, 0, kTextBufferSize);
+    return;
+  }
+  std::memset(OutputBuffer, 0, gOutputDirty);
+  gOutputDirty = 0;
+}
+
+// A step of the run wrote into OutputBuffer up to `bytes` from its start.
+void NoteOutputWritten(uint32_t bytes) {
+  if (OutputBuffer == gTrackedBuffer && bytes > gOutputDirty)
+    gOutputDirty = bytes > kTextBufferSize ? kTextBufferSize : bytes;
+}
+
+// After a read: as far as the file layer says it wrote, and at least to the text's terminator (a reader of
+// the front end's own writes a text).
+void NoteRead() {
+  const uint32_t text = static_cast<uint32_t>(strnlen(OutputBuffer, kTextBufferSize - 1)) + 1;
+  NoteOutputWritten(LastReadExtent() > text ? LastReadExtent() : text);
 }
 
 // Ends a run whose expansion failed, or that ran out of memory: the one shared message and an empty result.
@@ -59,14 +83,17 @@ ReadOutcome ReadStep(const char* path, const RunOptions& options) {
   if (path == nullptr) return ReadOutcome::kUnread;
   if (std::strlen(path) >= kPathBufferSize) {
     ReadNamedFile(path, OutputBuffer, kTextBufferSize);  // tells LastFileError why
+    NoteRead();
     return ReadOutcome::kUnread;
   }
   SetBaseDirectory(path);
   try {
     const int read = options.readFile ? options.readFile(path, OutputBuffer, kTextBufferSize)
                                       : ReadNamedFile(path, OutputBuffer, kTextBufferSize);
+    NoteRead();
     return read ? ReadOutcome::kRead : ReadOutcome::kUnread;
   } catch (const std::bad_alloc&) {
+    NoteOutputWritten(kTextBufferSize);
     return ReadOutcome::kNoMemory;
   }
 }
@@ -95,11 +122,18 @@ StepOutcome FileStep(const char* path, RunFile file, UpdateResult& result, const
   if (options.beginExpansion) options.beginExpansion(file, OutputBuffer);
   const int expanded =
       ExpandText(file == RunFile::kMain ? OutputBuffer : nullptr, OutputBuffer, kTextBufferSize);
+  if (expanded && file == RunFile::kMain)
+    NoteOutputWritten(static_cast<uint32_t>(std::strlen(OutputBuffer)) + 1);
   if (options.endExpansion) options.endExpansion(file);
   return expanded ? StepOutcome::kDone : StepOutcome::kExpansionFailed;
 }
 
 }  // namespace
+
+void NoteOutputBufferIsZero() {
+  gTrackedBuffer = OutputBuffer;
+  gOutputDirty = 0;
+}
 
 UpdateResult UpdateRun(const char* headerPath, const char* mainPath, const ReportError& report,
                        const RunOptions& options) {

@@ -67,6 +67,12 @@ struct UpdateResult {
 // kTextBufferSize bytes owned by the window (or the command-line tool); holds the last result.
 extern char* OutputBuffer;
 
+// Says that every byte of OutputBuffer, as it is now, is zero (fresh memory from calloc): the runs then clear
+// only as far as they wrote, instead of the whole buffer each time. A buffer it was not said of is cleared
+// whole, so nothing changes for a front end that says nothing. Nothing but the runs may write into the buffer
+// after this.
+void NoteOutputBufferIsZero();
+
 // Runs one update with the two paths (either may be empty, which skips that file). A path the front end
 // could not turn into a file name is passed as nullptr: it is that file's read failure. OutputBuffer must be
 // allocated.

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/builtins.h"
 #include "engine/tag_table.h"
@@ -261,6 +263,41 @@ TEST_F(UpdateRunTest, EachRunStartsFromAnEmptyTable) {
 TEST_F(UpdateRunTest, EofEndsTheResult) {
   UpdateRun("", dir_.Write("m.txt", "kept[_eof]dropped").c_str(), log_.Sink());
   EXPECT_EQ(Result(), "kept");
+}
+
+// A buffer said to be zero is cleared only as far as the runs wrote, and yet after every run it holds the
+// very bytes that a buffer cleared whole each time holds, whatever the runs before wrote: a longer text,
+// bytes behind a NUL of a file, a text that failed to expand, a file that could not be read.
+TEST_F(UpdateRunTest, ABufferSaidToBeZeroHoldsWhatABufferClearedWholeHolds) {
+  std::vector<char> tracked(kTextBufferSize, '\0');
+  std::vector<char> whole(kTextBufferSize, '#');
+  std::string grown;
+  for (int i = 0; i < 1000; ++i) grown += "grows";
+  const std::string mains[] = {
+      std::string(5000, 'x'),
+      "short",
+      std::string("before\0after the NUL, a long way after", 39),
+      "[v data=\"ab\"][v loop=\"900000\"]",  // overflows
+      "[v data=\"grows\"][v loop=\"1000\"]",
+      "",  // an empty main file
+      "tail",
+  };
+  OutputBuffer = tracked.data();
+  NoteOutputBufferIsZero();
+  for (const std::string& main : mains) {
+    const std::string path = dir_.Write("m.txt", main);
+    OutputBuffer = tracked.data();
+    Run("", path);
+    OutputBuffer = whole.data();
+    Run("", path);
+    EXPECT_TRUE(tracked == whole) << main.substr(0, 20);
+  }
+  // A file that cannot be read, after a long one.
+  OutputBuffer = tracked.data();
+  Run("", dir_.Write("m.txt", std::string(3000, 'z')));
+  Run("", dir_.Path("missing.txt"));
+  EXPECT_TRUE(std::all_of(tracked.begin(), tracked.end(), [](char c) { return c == '\0'; }));
+  OutputBuffer = nullptr;
 }
 
 }  // namespace

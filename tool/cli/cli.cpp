@@ -233,16 +233,24 @@ int PrintListing(const CliOptions& options, const UpdateResult& result, bool* no
 }
 
 // Owns OutputBuffer for one run.
+// Zero memory from the system: no page of it is touched until a run writes there, and the runs clear only
+// what they wrote.
 class OutputBufferScope {
  public:
-  OutputBufferScope() : buffer_(new (std::nothrow) char[kTextBufferSize]) { OutputBuffer = buffer_.get(); }
+  OutputBufferScope() : buffer_(static_cast<char*>(std::calloc(kTextBufferSize, 1))) {
+    OutputBuffer = buffer_.get();
+    if (OutputBuffer != nullptr) NoteOutputBufferIsZero();
+  }
   ~OutputBufferScope() { OutputBuffer = nullptr; }
   OutputBufferScope(const OutputBufferScope&) = delete;
   OutputBufferScope& operator=(const OutputBufferScope&) = delete;
   bool Allocated() const { return buffer_ != nullptr; }
 
  private:
-  std::unique_ptr<char[]> buffer_;
+  struct Free {
+    void operator()(char* buffer) const { std::free(buffer); }
+  };
+  std::unique_ptr<char, Free> buffer_;
 };
 
 // The files of the run as the user named them, for messages.
@@ -323,6 +331,9 @@ int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
   job.shardIndex = options.shardIndex;
   job.shardCount = options.shardCount;
   job.jobs = options.hasJobs ? options.jobs : OnlineProcessors();
+  AddNamedInput(&job.inputs, "HEADER " + job.headerShown, options.headerPath.c_str());
+  AddNamedInput(&job.inputs, "MAIN " + job.mainShown, options.mainPath.c_str());
+  AddNamedInput(&job.inputs, "--rows " + job.dataShown, options.rows.c_str());
 
   OutputBufferScope buffer;
   if (!buffer.Allocated()) return ReportNoMemory();
@@ -333,6 +344,9 @@ int RunRowsCommand(const CliOptions& options, const CliOptions& given) {
       !ReadTemplate(job.main, RunFile::kMain, job.mainShown, &job.mainText)) {
     return kExitReadFailed;
   }
+  // The templates passed through the buffer; the records' runs start from a clean one.
+  std::memset(OutputBuffer, 0, kTextBufferSize);
+  NoteOutputBufferIsZero();
   job.builtins = ReadBuiltinReadings();
   return RunRows(
       job, [](const std::string& line) { PrintLine(line); },
@@ -480,14 +494,16 @@ int RunOnce(const CliOptions& options, const CliOptions& given, const FileNames&
   return tellUntold(readFailed ? kExitReadFailed : kExitOk);
 }
 
-// Takes the locale the environment names; 0 when there was not the memory for it. A locale that is not
-// installed leaves the "C" locale, as in every program. The C library tells a shortage of memory by
-// ENOMEM, or (loading from its archive) by a second try that succeeds.
+// Takes the character set of the locale the environment names, the one part of it the program uses (the
+// language of the messages comes from the variables themselves; loading every category cost a dozen file
+// opens at each start); 0 when there was not the memory for it. A locale that is not installed leaves the
+// "C" locale, as in every program. The C library tells a shortage of memory by ENOMEM, or (loading from its
+// archive) by a second try that succeeds.
 int TakeEnvironmentLocale() {
   errno = 0;
-  if (std::setlocale(LC_ALL, "") != nullptr) return 1;
+  if (std::setlocale(LC_CTYPE, "") != nullptr) return 1;
   if (errno == ENOMEM) return 0;
-  std::setlocale(LC_ALL, "");
+  std::setlocale(LC_CTYPE, "");
   return 1;
 }
 

@@ -177,6 +177,17 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     const std::string& name = message.file == RunFile::kHeader ? job.headerShown : job.mainShown;
     outcome.lines.push_back({false, RunMessageText(message, name)});
   };
+  // A datafile that exists but cannot be read leaves a result without it, which is never written.
+  RunReads reads([&outcome](const UnreadableFile& file) {
+    outcome.lines.push_back(
+        {false, FormatMessage(MessageId::kCannotReadDatafile,
+                              {file.templateName, CodePagePathForMessage(file.path.c_str()),
+                               FileErrorText(file.error, file.systemError, false)})});
+  });
+  run.beginExpansion = [&, listen = run.beginExpansion](RunFile file, const char* text) {
+    reads.BeginFile(file == RunFile::kHeader ? job.headerShown : job.mainShown);
+    if (listen) listen(file, text);
+  };
   const UpdateResult result = UpdateRun(job.header.c_str(), job.main.c_str(), report, run);
   if (listen) {
     std::vector<std::string> unreferenced = warnings.UnreferencedGivenTags();
@@ -193,7 +204,7 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     outcome.status = kExitWarnings;
     return outcome;
   }
-  outcome.status = result.readFailed ? kExitReadFailed : kExitOk;
+  outcome.status = result.readFailed || reads.UnreadableCount() > 0 ? kExitReadFailed : kExitOk;
   if (!job.hasPattern) {
     outcome.document = OutputBuffer;
     return outcome;
@@ -208,6 +219,15 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
   }
   if (job.strict && warnings.Count() > before) {
     outcome.status = kExitWarnings;
+    return outcome;
+  }
+  // No record's file may replace a file the run reads: the templates, DATA, the record's datafiles.
+  std::vector<RunInput> inputs = job.inputs;
+  inputs.insert(inputs.end(), reads.Read().begin(), reads.Read().end());
+  if (const RunInput* input = InputReplacedBy(path.c_str(), inputs)) {
+    outcome.lines.push_back(
+        {false, FormatMessage(MessageId::kOutputIsInput, {"-o " + outcome.outputShown, input->role})});
+    outcome.status = kExitUsage;
     return outcome;
   }
   if (!StageTextFile(path.c_str(), OutputBuffer, static_cast<uint32_t>(std::strlen(OutputBuffer)), true,
@@ -311,6 +331,8 @@ void RowsMerger::Take(RecordOutcome outcome) {
   if (outcome.status != kExitOk) {
     ++failed_;
     Fail(outcome.status);
+    // A record's file that would replace an input is a mistake of the command, not of the record.
+    if (outcome.status == kExitUsage) stopped_ = true;
   }
 }
 

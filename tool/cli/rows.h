@@ -12,6 +12,7 @@
 
 #include "engine/builtins.h"
 #include "files/text_files.h"
+#include "tool/cli/run_files.h"
 #include "tool/records.h"
 #include "tool/warnings.h"
 
@@ -44,6 +45,8 @@ struct RowsJob {
   uint64_t shardCount = 1;
   unsigned jobs = 1;
   BuiltinReadings builtins;  // read once, so that every record shows the same date and time
+  // HEADER, MAIN and DATA, which no record's file may replace (nor may it a datafile the record read).
+  std::vector<RunInput> inputs;
 };
 
 // One line for standard error, from one record's run.

@@ -89,6 +89,25 @@ TABLE
   mkdir -p sub; printf 'id\n1\n' >one.csv
   (cd sub && "$cli" --rows ../one.csv -o '../up-[id].txt' ../h.txt ../m.txt) && [ -f up-1.txt ] || fail "a pattern that climbs"
   run --rows one.csv -o "$work/abs-[id].txt" h.txt m.txt; [ -f abs-1.txt ] || fail "an absolute pattern"
+  # No record's file replaces a file the run reads: DATA, the templates, a datafile of the record.
+  printf 'to\nnotes.txt\n' >self.csv; printf 'keep' >notes.txt
+  printf '[p datafile="notes.txt"][p]' >reads.txt
+  printf 'file\ndata.csv\n' >data.csv
+  while IFS='|' read -r data pattern main message; do
+    cp "$data" before
+    run --rows "$data" -o "$pattern" '' "$main"; expect_rc 64 "-o $pattern"
+    expect_err_line "morvane-cli: $data:2: $message" "-o $pattern"
+    cmp -s "$data" before && [ "$(cat notes.txt)" = keep ] || fail "-o $pattern replaced an input"
+  done <<'TABLE'
+data.csv|[file]|m.txt|-o data.csv is the same file as --rows data.csv, which the run reads: nothing written
+self.csv|[to]|reads.txt|-o notes.txt is the same file as datafile notes.txt, which the run reads: nothing written
+TABLE
+  printf 'x\nm.txt\n' >main.csv
+  run --rows main.csv -o '[x]' '' m.txt; expect_rc 64 "-o names MAIN"
+  # A datafile that exists but cannot be read fails its record, as it fails one run.
+  mkdir -p folder; printf 'id\n1\n' >one.csv; printf '[p datafile="folder"][p][id]' >unread.txt
+  run --rows one.csv -o 'parts/[id].out' '' unread.txt; expect_rc 1 "an unreadable datafile"
+  [ ! -e parts ] || fail "an unreadable datafile: a file was written"
   # Without -o the documents go to standard output in order; --tags, --value and --deps have no place.
   run --rows d.csv -o - h.txt m.txt; expect_rc 0 "-o -"; [ "$(wc -l <out)" = 3 ] || fail "-o - prints"
   for option in --tags "--value x" "--deps d.d"; do
