@@ -122,6 +122,7 @@ struct PassStats {
   uint32_t count = 0;        // '[' handed to ProcessTag, literal brackets not counted
   uint32_t definitions = 0;  // definitions executed
   uint64_t read = 0;         // input bytes read (terminator not counted), and the bytes read again
+  uint32_t written = 0;      // bytes written before the terminator
   const char* firstReference = nullptr;  // the '[' of the pass's first reference, in its input
 };
 
@@ -175,6 +176,9 @@ struct ExpansionFailureRecord {
 };
 
 const ExpansionFailureRecord& LastExpansionFailure();
+
+// The length of the text the last ExpandText wrote into its destination (0 without one, or after a failure).
+uint32_t LastExpansionLength();
 
 // What the language drops, ignores or only partly applies, for a caller that wants to tell the user. The
 // language itself reports nothing; an observer only listens.

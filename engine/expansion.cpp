@@ -22,6 +22,7 @@ namespace {
 
 WorkBudget gBudget;
 ExpansionFailureRecord gLastFailure;
+uint32_t gLastResultLength = 0;
 
 // Raised when the passes could never end, with the bound that ended them.
 struct RunawayExpansion {
@@ -136,9 +137,10 @@ struct TextScan {
   bool escape = false;   // an escape before that point
 };
 
-TextScan ScanText(const char* text, const LiteralSpans* literal) {
+// `end` is the text's terminator.
+TextScan ScanText(const char* text, const char* textEnd, const LiteralSpans* literal) {
   TextScan scan;
-  SpanCursor spans(text, text + std::strlen(text), literal);
+  SpanCursor spans(text, textEnd, literal);
   const char* end = spans.Stop();
   const char* p = text;
   for (;;) {
@@ -221,6 +223,7 @@ uint32_t ExpandPass(char* output, uint32_t capacity, const char* input, int isFi
     }
   }
   *out.cursor = '\0';
+  counts.written = static_cast<uint32_t>(out.cursor - output);
   counts.read = static_cast<uint64_t>(in - input) + out.reread;
   if (stats != nullptr) *stats = counts;
   return counts.count;
@@ -237,18 +240,20 @@ struct WorkingText {
 // Ordinary passes until one would meet no '[': returns the text they leave, the source itself when none
 // ran, whether it holds an escape, and its literal spans (nullptr for the source, which has none). Raises
 // RunawayExpansion for an expansion that could never end.
-const char* OrdinaryPasses(const char* source, WorkingText* out, WorkingText* other, uint32_t size,
-                           bool* hasEscape, const LiteralSpans** textLiteral) {
+const char* OrdinaryPasses(const char* source, uint32_t sourceLength, WorkingText* out, WorkingText* other,
+                           uint32_t size, bool* hasEscape, const LiteralSpans** textLiteral,
+                           uint32_t* length) {
   // The first pass reads the source where it stands: nothing writes to it before the final copy. Each later
   // pass reads one working buffer and writes the other; the hand-over swaps them.
   const char* in = source;
   const LiteralSpans* inLiteral = nullptr;
+  *length = sourceLength;
   uint64_t bytesRead = 0;
   uint64_t tagsHandled = 0;
   for (uint32_t passes = 1;; ++passes) {
     *textLiteral = inLiteral;
     // A pass that would meet no '[' writes its input unchanged and ends the loop: it need not run.
-    const TextScan scan = ScanText(in, inLiteral);
+    const TextScan scan = ScanText(in, in + *length, inLiteral);
     *hasEscape = scan.escape;
     if (!scan.bracket) return in;
     PassStats stats;
@@ -273,6 +278,8 @@ const char* OrdinaryPasses(const char* source, WorkingText* out, WorkingText* ot
       throw RunawayExpansion{ExpansionFailure::kTooManyExpressions, nullptr, in};
     in = out->bytes;
     inLiteral = &out->literal;
+    // The text handed over ends at the first NUL the pass wrote (a field of _eof).
+    *length = static_cast<uint32_t>(strnlen(in, stats.written));
     std::swap(out, other);
   }
 }
@@ -281,16 +288,21 @@ const char* OrdinaryPasses(const char* source, WorkingText* out, WorkingText* ot
 // turned into '[', into destination; literal spans come out as they stand. `spare`, a working buffer, is
 // given when text is the source, which the destination may be; the final pass is never longer than its
 // input, so it always fits and cannot fail.
-void FinalPass(char* destination, const char* text, const LiteralSpans* literal, bool hasEscape, char* spare,
-               uint32_t size) {
+// `length` is the text's; returns the length of what it wrote.
+uint32_t FinalPass(char* destination, const char* text, uint32_t length, const LiteralSpans* literal,
+                   bool hasEscape, char* spare, uint32_t size) {
+  PassStats stats;
   if (!hasEscape) {
-    if (destination != text) std::memmove(destination, text, std::strlen(text) + 1);
-  } else if (spare == nullptr) {
-    ExpandPass(destination, size, text, 1, nullptr, literal);
-  } else {
-    ExpandPass(spare, size, text, 1, nullptr, literal);
-    std::memcpy(destination, spare, std::strlen(spare) + 1);
+    if (destination != text) std::memmove(destination, text, length + 1);
+    return length;
   }
+  if (spare == nullptr) {
+    ExpandPass(destination, size, text, 1, &stats, literal);
+  } else {
+    ExpandPass(spare, size, text, 1, &stats, literal);
+    std::memcpy(destination, spare, stats.written + 1);
+  }
+  return stats.written;
 }
 
 // The name of the expression at `expression` (its '['), as the expression reads it: at most kTagNameMax
@@ -347,7 +359,12 @@ const ExpansionFailureRecord& LastExpansionFailure() {
   return gLastFailure;
 }
 
+uint32_t LastExpansionLength() {
+  return gLastResultLength;
+}
+
 int ExpandText(char* destination, const char* source, uint32_t size) {
+  gLastResultLength = 0;
   std::unique_ptr<char[]> output;
   std::unique_ptr<char[]> input;
   std::unique_ptr<char[]> scratch;
@@ -367,10 +384,14 @@ int ExpandText(char* destination, const char* source, uint32_t size) {
     WorkingText first{output.get(), {}};
     WorkingText second{input.get(), {}};
     const LiteralSpans* literal = nullptr;
-    const char* text = OrdinaryPasses(source, &first, &second, size, &hasEscape, &literal);
+    uint32_t length = 0;
+    const char* text = OrdinaryPasses(source, static_cast<uint32_t>(sourceLength), &first, &second, size,
+                                      &hasEscape, &literal, &length);
     // When no pass ran, the text is the source and the output buffer is free for the final pass.
-    if (destination != nullptr)
-      FinalPass(destination, text, literal, hasEscape, text == source ? output.get() : nullptr, size);
+    if (destination != nullptr) {
+      gLastResultLength = FinalPass(destination, text, length, literal, hasEscape,
+                                    text == source ? output.get() : nullptr, size);
+    }
     succeeded = 1;
   } catch (const ExpansionOverflow& overflow) {
     gLastFailure.bytes = overflow.bytes;

@@ -84,6 +84,10 @@ uint32_t LastReadExtent() {
   return gReadExtent;
 }
 
+void ResetReadExtent() {
+  gReadExtent = 0;
+}
+
 FileError LastFileError() {
   return gLastFileError;
 }

@@ -91,6 +91,8 @@ FileError LastFileError();
 // How far into its buffer the last ReadTextFile, ReadNamedFile or ReadNamedStream wrote, its terminator
 // included, NUL bytes of the file or not: the bytes after that are as they were. 0 when it wrote nothing.
 uint32_t LastReadExtent();
+// Sets it to 0, before a read of another reader that may not tell it.
+void ResetReadExtent();
 // The system's error code (errno, or GetLastError on Windows) behind a kOther.
 int LastSystemError();
 

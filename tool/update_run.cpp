@@ -38,11 +38,13 @@ void NoteOutputWritten(uint32_t bytes) {
     gOutputDirty = bytes > kTextBufferSize ? kTextBufferSize : bytes;
 }
 
-// After a read: as far as the file layer says it wrote, and at least to the text's terminator (a reader of
-// the front end's own writes a text).
+// After a read: as far as the file layer says it wrote, or, from a reader of the front end's own that does
+// not say (it writes a text), to the text's terminator.
 void NoteRead() {
-  const uint32_t text = static_cast<uint32_t>(strnlen(OutputBuffer, kTextBufferSize - 1)) + 1;
-  NoteOutputWritten(LastReadExtent() > text ? LastReadExtent() : text);
+  if (OutputBuffer != gTrackedBuffer) return;
+  const uint32_t extent = LastReadExtent();
+  NoteOutputWritten(extent != 0 ? extent
+                                : static_cast<uint32_t>(strnlen(OutputBuffer, kTextBufferSize - 1)) + 1);
 }
 
 // Ends a run whose expansion failed, or that ran out of memory: the one shared message and an empty result.
@@ -87,6 +89,7 @@ ReadOutcome ReadStep(const char* path, const RunOptions& options) {
     return ReadOutcome::kUnread;
   }
   SetBaseDirectory(path);
+  ResetReadExtent();
   try {
     const int read = options.readFile ? options.readFile(path, OutputBuffer, kTextBufferSize)
                                       : ReadNamedFile(path, OutputBuffer, kTextBufferSize);
@@ -122,8 +125,7 @@ StepOutcome FileStep(const char* path, RunFile file, UpdateResult& result, const
   if (options.beginExpansion) options.beginExpansion(file, OutputBuffer);
   const int expanded =
       ExpandText(file == RunFile::kMain ? OutputBuffer : nullptr, OutputBuffer, kTextBufferSize);
-  if (expanded && file == RunFile::kMain)
-    NoteOutputWritten(static_cast<uint32_t>(std::strlen(OutputBuffer)) + 1);
+  if (expanded && file == RunFile::kMain) NoteOutputWritten(LastExpansionLength() + 1);
   if (options.endExpansion) options.endExpansion(file);
   return expanded ? StepOutcome::kDone : StepOutcome::kExpansionFailed;
 }
