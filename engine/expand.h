@@ -199,9 +199,9 @@ enum class ExpansionEvent : uint8_t {
   kReadOnly,            // data or datafile on a read-only tag: ignored (`keyword`)
   kDatafileUnreadable,  // a datafile that could not be read (`word`: the path); LastFileError says why
   kLiteralIgnored,      // literal= in an expression that sets no value (`word`: its value)
-  // A closed quoted value that took in a ']' or a line break, and whose closing quote more of a word follows
-  // at once: most likely its own closing quote is missing, and the quote of a later value closed it. `at` is
-  // its opening quote, `until` the quote that closed it.
+  // A closed quoted value that took in a bracket or a line break, and whose closing quote a word without '='
+  // follows at once: most likely its own closing quote is missing, and the quote of a later value closed it.
+  // `at` is its opening quote, `until` the quote that closed it.
   kQuoteRunsOn,
   kCut,           // a reference's value that max cut: `number` the width, `length` the value's (same units)
   kDatafileRead,  // a datafile was read (`word`: the path as written; `tag` holds the file's text)

@@ -321,15 +321,19 @@ void NoticeValue(const Expression& expression, const char* keyword, const char* 
          nullptr, keyword);
 }
 
-// A closed value that took in a ']' or a line break, where more of a word follows its closing quote at once
-// (`end` is past that quote): the quote of a later value most likely closed it. Returns whether it told so;
-// the words that follow are then the remains of that value.
+// A closed value that took in a bracket or a line break, where more of a word follows its closing quote at
+// once, and a word without '=' (`end` is past that quote): the quote of a later value most likely closed it,
+// and what follows is the rest of that value. Attributes written without a space between them ("[b]"min=)
+// have their '='. Returns whether it told so; the words that follow are then the remains of that value.
 bool NoticeQuoteRunningOn(const Expression& expression, const char* valueStart, const char* end) {
   const char next = *end;
   if (next == ' ' || next == ']' || next == '\0' || next == '\r' || next == '\n' || next == '\t')
     return false;
+  for (const char* p = end; *p != ' ' && *p != ']' && *p != '\0'; ++p) {
+    if (*p == '=') return false;
+  }
   for (const char* p = valueStart + 1; p < end - 1; p += CharLength(p)) {
-    if (*p == ']' || *p == '\n') {
+    if (*p == '[' || *p == ']' || *p == '\n') {
       ExpansionNotice notice = MakeNotice(expression, ExpansionEvent::kQuoteRunsOn, valueStart);
       notice.until = end - 1;
       Tell(notice);

@@ -95,9 +95,9 @@ constexpr Message kMessages[] = {
      "警告が 1 件あります（--warn で表示されます）"},
     // kQuoteRunsOnAt: {1} line, {2} column of the quote that closed the value
     {MessageId::kQuoteRunsOnAt,
-     "this quoted value takes in a ']' or a line break and is closed only by the quote at line {1}, column "
+     "this quoted value takes in a bracket or a line break and is closed only by the quote at line {1}, column "
      "{2}: a missing '\"'?",
-     "この \" の値は ] か改行を含み、{1} 行 {2} 桁の \" でやっと閉じられます。\" がないのかもしれません"},
+     "この \" の値は括弧か改行を含み、{1} 行 {2} 桁の \" でやっと閉じられます。\" がないのかもしれません"},
     // kQuoteRunsOnNote: {1} where the value began
     {MessageId::kQuoteRunsOnNote, " (the rest of the quoted value begun at {1})",
      "（{1}で始まる \" の値の続きです）"},
@@ -549,9 +549,9 @@ std::string NoticeText(const ExpansionNotice& notice, FileError fileError, int s
                  {word, FileErrorText(fileError, systemError, false)});
     case ExpansionEvent::kQuoteRunsOn:
       return Say(
-          {"this quoted value takes in a ']' or a line break and is closed only by a later quote: a "
+          {"this quoted value takes in a bracket or a line break and is closed only by a later quote: a "
            "missing '\"'?",
-           "この \" の値は ] か改行を含み、後ろの \" でやっと閉じられます。\" がないのかもしれません"});
+           "この \" の値は括弧か改行を含み、後ろの \" でやっと閉じられます。\" がないのかもしれません"});
     case ExpansionEvent::kCut:
       if (ActiveCodePage() == kCodePageUtf8) {
         return Say({"tag '{1}' is {2} columns wide: max cuts it to {3}",

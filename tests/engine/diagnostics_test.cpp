@@ -219,6 +219,10 @@ TEST_F(NoticesTest, CutsAndQuotesThatRunOn) {
       // Closed before a space, a ']' or a line break: a value that holds them, as it may.
       {kCodePage932, "[x data=\"a] b\" y=\"z\"]", {E::kUnknownWord}, 15, 0, 0, 0},
       {kCodePage932, "[x data=\"one\ntwo\"]", {}, 0, 0, 0, 0},
+      // A bracket alone is enough; attributes written without a space between them are no run-on.
+      {kCodePage932, "[x data=\"abc [y data=\"v\"]", {E::kQuoteRunsOn}, 8, 0, 0, 21},
+      {kCodePage932, "[x data=\"[b]\"min=\"1\"]", {}, 0, 0, 0, 0},
+      {kCodePage932, "[x data=\"one\ntwo\"loop=\"2\"]", {}, 0, 0, 0, 0},
       // A second byte 0x5D is no ']'.
       {kCodePage932, "[x data=\"\x83\x5d\"min=\"1\"]", {}, 0, 0, 0, 0},
   };

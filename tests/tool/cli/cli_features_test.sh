@@ -339,7 +339,7 @@ classes)
 |[x data="v"][x align="middle"]|main.txt:1:22: warning: align="middle" is none of left, center, right: ignored [choice]
 --codepage 932|[x data="v"][x min="3" padding="\x81\x96"]|main.txt:1:32: warning: padding="＊" begins with a double-byte character: only its first byte pads (use a single-byte character) [padding]
 |[x data="v|main.txt:1:9: warning: a quoted value is not closed: it runs to the end of the text [unclosed]
-|[x data="a] [y data="b"]|main.txt:1:9: warning: this quoted value takes in a ']' or a line break and is closed only by the quote at line 1, column 21: a missing '"'? [unclosed]
+|[x data="a] [y data="b"]|main.txt:1:9: warning: this quoted value takes in a bracket or a line break and is closed only by the quote at line 1, column 21: a missing '"'? [unclosed]
 |[nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn]|main.txt:1:1: warning: a name of 32 bytes or more: the '[' stays as text [long-name]
 |[x data="v" readonly="yes"][x data="w"]|main.txt:1:36: warning: tag 'x' is read-only: data is ignored [read-only]
 |[x datafile="\\\\none.txt"]|main.txt:1:13: warning: datafile "\\none.txt" cannot be read: No such file or directory; the tag keeps its value [datafile]
