@@ -668,6 +668,14 @@ int RecordFeed::Next(Record* record) {
   }
 }
 
+int OpenRowsData(const RowsJob& job, RowsMerger* merger, FileStream* data) {
+  if (data->Open(job.data.c_str())) return 1;
+  merger->Stop(FormatMessage(MessageId::kDataCannotRead,
+                             {job.dataShown, FileErrorText(LastFileError(), LastSystemError(), false)}),
+               kExitReadFailed);
+  return 0;
+}
+
 void RunRecordsHere(const RowsJob& job, RowsMerger* merger, RecordFeed* feed,
                     const std::function<bool()>& interrupted) {
   // Asked now and then rather than after every record: a record takes microseconds, asking a system call.

@@ -177,6 +177,9 @@ class RecordFeed {
   RecordReader reader_;
 };
 
+// Opens DATA for the job; when it cannot be read, stops the merger with the cause and returns 0.
+int OpenRowsData(const RowsJob& job, RowsMerger* merger, FileStream* data);
+
 // Runs every record of the feed in this process, one after the other, until the feed ends or `interrupted`
 // says so (asked every few records).
 void RunRecordsHere(const RowsJob& job, RowsMerger* merger, RecordFeed* feed,

@@ -9,12 +9,7 @@ int RunRows(const RowsJob& job, const RowsMerger::LineSink& lines,
             const RowsMerger::DocumentSink& documents) {
   RowsMerger merger(job, lines, documents);
   FileStream data;
-  if (!data.Open(job.data.c_str())) {
-    merger.Stop(FormatMessage(MessageId::kDataCannotRead,
-                              {job.dataShown, FileErrorText(LastFileError(), LastSystemError(), false)}),
-                kExitReadFailed);
-    return merger.Finish();
-  }
+  if (!OpenRowsData(job, &merger, &data)) return merger.Finish();
   RecordFeed feed(job, &merger, [&data](char* buffer, size_t size) { return data.Read(buffer, size); });
   RunRecordsHere(job, &merger, &feed, []() { return false; });
   return merger.Finish();
