@@ -77,6 +77,7 @@ enum class MessageId : uint8_t {
   kRecordTooManyFields,
   kRecordTooFewFields,
   kRecordUnclosedQuote,
+  kRecordOfWarning,
   kRecordFieldTooLarge,
   kRecordNotAnObject,
   kRecordBadJson,

@@ -311,7 +311,7 @@ void RowsMerger::Take(RecordOutcome outcome) {
   for (const RecordLine& line : outcome.lines) {
     if (line.warning) {
       // A template's warning arises in every record alike: once is enough, with the first record's line.
-      if (toldWarnings_.insert(line.text).second) TellWarning(at + line.text);
+      if (toldWarnings_.insert(line.text).second) TellWarning(WithRecord(line.text, outcome.line));
     } else if (line.text.rfind(job_.dataShown + ":", 0) == 0) {
       Tell("morvane-cli: " + line.text);
     } else {
@@ -334,6 +334,15 @@ void RowsMerger::Take(RecordOutcome outcome) {
     // A record's file that would replace an input is a mistake of the command, not of the record.
     if (outcome.status == kExitUsage) stopped_ = true;
   }
+}
+
+// A template's warning keeps its FILE:LINE:COLUMN form at the front, where editors and problem matchers look
+// for it; the record that gave it goes before the class at its end.
+std::string RowsMerger::WithRecord(const std::string& warning, uint64_t line) const {
+  const std::string record = FormatMessage(MessageId::kRecordOfWarning, {job_.dataShown, LineText(line)});
+  const size_t classStart = warning.rfind(" [");
+  if (classStart == std::string::npos || warning.back() != ']') return warning + record;
+  return warning.substr(0, classStart) + record + warning.substr(classStart);
 }
 
 void RowsMerger::TellWarning(const std::string& line) {

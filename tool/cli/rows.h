@@ -134,6 +134,8 @@ class RowsMerger {
   void Fail(int status);
   int FinishRecords();
   void Tell(const std::string& line) { lines_(line); }
+  // A template's warning with the record that gave it.
+  std::string WithRecord(const std::string& warning, uint64_t line) const;
   // A warning is told with --warn, else counted for the line that ends the run.
   void TellWarning(const std::string& line);
   // The line of an earlier record whose file has the name `key`, or 0; remembers this one's otherwise.

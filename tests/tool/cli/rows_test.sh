@@ -51,8 +51,10 @@ formats)
   # Problems of DATA, each naming its line.
   printf 'name,amount\nA,1,extra\n"open\n' >bad.csv
   run --rows bad.csv h.txt m.txt; expect_rc 1 "records that do not read"
-  expect_err_line "morvane-cli: bad.csv:2: 3 fields, where the first row names 2" "too many fields"
+  expect_err_line "morvane-cli: bad.csv:2: the record has 3 fields, where the first row names 2" "too many fields"
   expect_err_line "morvane-cli: bad.csv:3: a quoted field is not closed before the end of the data" "an open quote"
+  printf 'name,amount\nA\n' >few.csv; run --rows few.csv h.txt m.txt; expect_rc 1 "too few fields"
+  expect_err_line "morvane-cli: few.csv:2: the record has only 1 of the 2 fields the first row names" "too few fields"
   printf 'name,name\n' >dup.csv; run --rows dup.csv h.txt m.txt; expect_rc 64 "a name given twice"
   expect_err_line "morvane-cli: dup.csv:1: field name 'name' is given twice" "a name given twice"
   printf 'first name\nx\n' >sp.csv; run --rows sp.csv h.txt m.txt; expect_rc 64 "a name with a space"
@@ -136,8 +138,13 @@ failures)
   printf 'id\n1\n2\n' >w.csv; printf '[id][nope]' >warn.txt
   run --rows w.csv --strict -o 'w/[id]' '' warn.txt; expect_rc 4 "--strict"
   [ "$(grep -c "no tag 'nope'" err)" = 1 ] || fail "a warning told once"
-  expect_err_line "w.csv:2: warn.txt:1:5: warning: no tag 'nope': the expression is dropped [unknown-tag]" "the warning names the first record"
+  expect_err_line "warn.txt:1:5: warning: no tag 'nope': the expression is dropped (record w.csv:2) [unknown-tag]" "the warning names the first record"
   [ ! -e w ] || fail "--strict wrote a file"
+  if locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+    LC_ALL=ja_JP.UTF-8 run --rows w.csv --warn '' warn.txt
+    expect_err_line "warn.txt:1:5: 警告: タグ 'nope' がありません。式は消えます（w.csv:2 のレコード） [unknown-tag]" \
+      "the record of a warning in Japanese"
+  fi
   # A -D that no record refers to is a warning; a field no record refers to is not, by default.
   printf 'id,unused\n1,x\n' >u.csv; printf '[id]' >id.txt
   run --rows u.csv --strict -D typo=1 '' id.txt; expect_rc 4 "an unused -D"
