@@ -95,7 +95,8 @@ constexpr Message kMessages[] = {
      "警告が 1 件あります（--warn で表示されます）"},
     // kQuoteRunsOnAt: {1} line, {2} column of the quote that closed the value
     {MessageId::kQuoteRunsOnAt,
-     "this quoted value takes in a bracket or a line break and is closed only by the quote at line {1}, column "
+     "this quoted value takes in a bracket or a line break and is closed only by the quote at line {1}, "
+     "column "
      "{2}: a missing '\"'?",
      "この \" の値は括弧か改行を含み、{1} 行 {2} 桁の \" でやっと閉じられます。\" がないのかもしれません"},
     // kQuoteRunsOnNote: {1} where the value began

@@ -193,12 +193,14 @@ TEST_F(WarningsTest, QuotesThatRunOn) {
   } cases[] = {
       {Language::kEnglish,
        "[x data=\"a b] [y data=\"c\"]",
-       {"MAIN:1:9: warning: this quoted value takes in a bracket or a line break and is closed only by the quote "
+       {"MAIN:1:9: warning: this quoted value takes in a bracket or a line break and is closed only by the "
+        "quote "
         "at "
         "line 1, column 23: a missing '\"'? [unclosed]"}},
       {Language::kEnglish,
        "[x data=\"a\n[y data=\"c\" min=\"08\"]",
-       {"MAIN:1:9: warning: this quoted value takes in a bracket or a line break and is closed only by the quote "
+       {"MAIN:1:9: warning: this quoted value takes in a bracket or a line break and is closed only by the "
+        "quote "
         "at "
         "line 2, column 9: a missing '\"'? [unclosed]",
         "MAIN:2:17: warning: min=\"08\" reads as 0 (a leading 0 makes it octal, which stops at 8 or 9) (the "
