@@ -205,10 +205,8 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     return outcome;
   }
   outcome.status = result.readFailed || reads.UnreadableCount() > 0 ? kExitReadFailed : kExitOk;
-  if (!job.hasPattern) {
-    outcome.document = OutputBuffer;
-    return outcome;
-  }
+  outcome.document = OutputBuffer;
+  if (!job.hasPattern) return outcome;
   if (outcome.status != kExitOk) return outcome;
 
   std::string path;
@@ -230,16 +228,21 @@ RecordOutcome RunRecord(const RowsJob& job, const Record& record) {
     outcome.status = kExitUsage;
     return outcome;
   }
-  if (!StageTextFile(path.c_str(), OutputBuffer, static_cast<uint32_t>(std::strlen(OutputBuffer)), true,
-                     &outcome.staged)) {
+  outcome.stagePath = std::move(path);
+  return outcome;
+}
+
+void RowsMerger::StageDocument(RecordOutcome* outcome) {
+  if (!StageTextFile(outcome->stagePath.c_str(), outcome->document.data(),
+                     static_cast<uint32_t>(outcome->document.size()), true, &outcome->staged)) {
     ToolMessage message(kWriteFailed, RunFile::kSaved, MessageCause::kWriteFailed);
     message.fileError = LastFileError();
     message.systemError = LastSystemError();
-    outcome.lines.push_back({false, RunMessageText(message, outcome.outputShown)});
-    outcome.staged = StagedFile{};
-    outcome.status = kExitCannotWrite;
+    outcome->lines.push_back({false, RunMessageText(message, outcome->outputShown)});
+    outcome->staged = StagedFile{};
+    outcome->status = kExitCannotWrite;
   }
-  return outcome;
+  outcome->document.clear();
 }
 
 RowsMerger::RowsMerger(const RowsJob& job, LineSink lines, DocumentSink documents)
@@ -288,6 +291,7 @@ uint64_t RowsMerger::NamedBefore(const std::string& key, uint64_t offset) {
 
 void RowsMerger::Take(RecordOutcome outcome) {
   ++records_;
+  if (!outcome.stagePath.empty() && !stopped_) StageDocument(&outcome);
   const std::string at = job_.dataShown + ":" + LineText(outcome.line) + ": ";
   if (!outcome.staged.temporary.empty()) {
     for (std::string& folder : outcome.staged.madeFolders) madeFolders_.push_back(std::move(folder));
@@ -575,7 +579,8 @@ uint64_t StagedSpool::Add(const Entry& entry) {
   }
   const std::string bytes = Pack(entry);
   const uint64_t offset = size_;
-  if (file_ != nullptr && (fseeko(file_, static_cast<off_t>(size_), SEEK_SET) != 0 ||
+  // Positioned anew only after a read: a seek costs the stream a refill of its buffer from the file.
+  if (file_ != nullptr && ((!writing_ && fseeko(file_, static_cast<off_t>(size_), SEEK_SET) != 0) ||
                            std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())) {
     // A spool that cannot grow gives way to memory, with what it held.
     std::string held(size_, '\0');
@@ -585,12 +590,14 @@ uint64_t StagedSpool::Add(const Entry& entry) {
     file_ = nullptr;
     memory_ = std::move(held);
   }
+  writing_ = file_ != nullptr;
   if (file_ == nullptr) memory_ += bytes;
   size_ += bytes.size();
   return offset;
 }
 
 StagedSpool::Entry StagedSpool::At(uint64_t offset) {
+  writing_ = false;
   if (file_ != nullptr) {
     std::fflush(file_);
     fseeko(file_, static_cast<off_t>(offset), SEEK_SET);
@@ -600,6 +607,7 @@ StagedSpool::Entry StagedSpool::At(uint64_t offset) {
 }
 
 void StagedSpool::ForEach(const std::function<void(const Entry&)>& visit) {
+  writing_ = false;
   if (file_ != nullptr) {
     std::fflush(file_);
     fseeko(file_, 0, SEEK_SET);
@@ -614,6 +622,7 @@ void StagedSpool::Clear() {
     file_ = nullptr;
   }
   fileTried_ = false;
+  writing_ = false;
   memory_.clear();
   size_ = 0;
 }

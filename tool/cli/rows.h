@@ -61,15 +61,17 @@ struct RecordOutcome {
   uint64_t line = 0;
   int status = 0;  // the status the run alone would end with (0 completed cleanly)
   std::vector<RecordLine> lines;
-  std::string document;                 // without a pattern: the result
-  StagedFile staged;                    // with a pattern: the result in a temporary beside its file
+  std::string document;                 // the result
+  std::string stagePath;                // with a pattern: the file it goes to, staged by the merger
+  StagedFile staged;                    // then the result in a temporary beside that file
   std::string outputShown;              // the file named by the pattern, for messages
   std::string outputKey;                // the same file, spelt one way, to find two records that name it
   std::vector<std::string> referenced;  // names of given tags that the run's expressions referred to
 };
 
 // Runs one record in this process: UpdateRun with the job's texts, -D and the record's fields, then the
-// pattern and the staged file. OutputBuffer must be allocated.
+// pattern. OutputBuffer must be allocated. The file itself is staged by the merger, in the one process that
+// writes files: records that make files side by side in one folder contend for it and gain nothing.
 RecordOutcome RunRecord(const RowsJob& job, const Record& record);
 
 // The staged files of a run, kept in a temporary file rather than in memory (a run may stage hundreds of
@@ -99,6 +101,7 @@ class StagedSpool {
   // Where the bytes live: a file without a name, or this string when none could be made.
   std::FILE* file_ = nullptr;
   bool fileTried_ = false;
+  bool writing_ = false;  // the stream's last use was a write at its end
   std::string memory_;
   uint64_t size_ = 0;
 };
@@ -115,6 +118,8 @@ class RowsMerger {
   // One record's outcome, or a record that DATA could not give (a problem of the reader that is not
   // fatal, with its index).
   void Take(RecordOutcome outcome);
+  // Stages the document of a record that has a file to go to, in a temporary beside it.
+  void StageDocument(RecordOutcome* outcome);
   void TakeProblem(const RecordError& error);
   // The fields of a record as DATA gives it, in DATA's order, whoever runs it.
   void NoteFields(const Record& record);

@@ -1,6 +1,6 @@
 // --rows on POSIX: the records run in worker processes (each with its own tag table and buffers), fed and
-// merged by this one in record order; SIGINT and SIGTERM are held back while records run, so that an
-// interrupted run removes every temporary it made.
+// merged by this one in record order, which alone writes files; SIGINT and SIGTERM are held back while
+// records run, so that an interrupted run removes every temporary it made.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -178,11 +178,7 @@ std::string PackOutcome(const RecordOutcome& outcome) {
     packer.Text(line.text);
   }
   packer.Text(outcome.document);
-  packer.Text(outcome.staged.temporary);
-  packer.Text(outcome.staged.target);
-  packer.Text(outcome.staged.folder);
-  packer.Number(outcome.staged.madeFolders.size());
-  for (const std::string& folder : outcome.staged.madeFolders) packer.Text(folder);
+  packer.Text(outcome.stagePath);
   packer.Text(outcome.outputShown);
   packer.Text(outcome.outputKey);
   packer.Number(outcome.referenced.size());
@@ -204,11 +200,7 @@ RecordOutcome UnpackOutcome(const std::string& bytes) {
     outcome.lines.push_back(std::move(line));
   }
   outcome.document = unpacker.Text();
-  outcome.staged.temporary = unpacker.Text();
-  outcome.staged.target = unpacker.Text();
-  outcome.staged.folder = unpacker.Text();
-  const uint64_t folders = unpacker.Number();
-  for (uint64_t i = 0; i < folders; ++i) outcome.staged.madeFolders.push_back(unpacker.Text());
+  outcome.stagePath = unpacker.Text();
   outcome.outputShown = unpacker.Text();
   outcome.outputKey = unpacker.Text();
   const uint64_t referenced = unpacker.Number();
@@ -246,7 +238,7 @@ bool ReadMessage(int fd, std::string* message) {
 }
 
 // A worker: takes records from `tasks` until the pipe ends (or a signal came), and answers each on
-// `results` as soon as it has run, so that every temporary it made is known to the feeder.
+// `results` as soon as it has run, with its document and the file it goes to.
 [[noreturn]] void Work(const RowsJob& job, int tasks, int results, InterruptionGuard& guard) {
   std::string message;
   // Every few records it asks whether to stop; the feeder has at most a few under way here.
@@ -432,7 +424,8 @@ bool RunOnWorkers(const RowsJob& job, RowsMerger* merger, RecordFeed* feed, unsi
       }
     }
   }
-  // What the workers answered after a record was lost, or after a signal, still names their temporaries.
+  // What the workers answered after a record was lost, or after a signal, is taken too, in order, so that
+  // the merger ends with every record it was given.
   while (!order.empty() && !workers[order.front()].done.empty()) {
     Worker& worker = workers[order.front()];
     merger->Take(std::move(worker.done.front()));
