@@ -76,7 +76,10 @@ constexpr Message kMessages[] = {
      "--deps: make は名前 '{1}' を読めません（{2}）。何も書き込みません"},
     // kUnknownWarningClass: {1} the word, {2} every class
     {MessageId::kUnknownWarningClass, "unknown warning class '{1}': all, {2}",
-     "不明な警告の種類 '{1}' です: all、{2} のどれかです"},
+     "不明な警告の種類 '{1}' です: all, {2} のどれかです"},
+    // kWarningClassMissing: {1} the option, {2} every class
+    {MessageId::kWarningClassMissing, "{1} needs a warning class where the list is empty: all, {2}",
+     "{1} の一覧に空の項目があります。警告の種類は all, {2} のどれかです"},
     // kCannotRead: {1} the tool's fixed sentence, {2} the file, {3} the cause
     {MessageId::kCannotRead, "{2}: cannot read: {3}", "{1} {2}: {3}"},
     {MessageId::kCannotWrite, "{2}: cannot write: {3}", "{1} {2}: {3}"},

@@ -48,6 +48,7 @@ enum class MessageId : uint8_t {
   kOutputIsInput,
   kDepsNameRefused,
   kUnknownWarningClass,
+  kWarningClassMissing,
   // A run's failures: FILE and the cause
   kCannotRead,
   kCannotWrite,

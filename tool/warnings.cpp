@@ -83,6 +83,22 @@ size_t CharacterBytes(const char* p) {
   return static_cast<size_t>(CharLength(p));
 }
 
+// Whether text that is valid in code page 932 looks written in it: many bytes of other 8-bit encodings
+// (Latin-1's accented letters) pair up into characters of 932 too, but into rows no Japanese text uses, the
+// unassigned ones and the user-defined area, or leave a byte that 932 has no character for.
+bool LooksLikeShiftJis(const char* text, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80) continue;
+    if (c == 0x80 || c == 0xA0 || c >= 0xFD) return false;
+    if ((c >= 0x81 && c <= 0x9F) || c >= 0xE0) {
+      if (c == 0x85 || c == 0x86 || c == 0xEB || c == 0xEC || (c >= 0xEF && c <= 0xF9)) return false;
+      ++i;  // its second byte, which the code page check has found valid
+    }
+  }
+  return true;
+}
+
 // Line and column (1-based, columns in characters of the active code page) of `at` in `text`.
 void PlaceIn(const char* text, const char* at, size_t* line, size_t* column) {
   const char* lineStart = text;
@@ -382,7 +398,8 @@ void WarningCollector::CheckFile(const std::string& fileName, const char* text, 
   std::string message = FormatMessage(MessageId::kNotInCodePage, {CodePageLabel(codePage), byte});
   // A file that is whole text of another code page the tool knows was most likely written in it.
   for (const int other : {kCodePageUtf8, kCodePage932}) {
-    if (other != codePage && FirstInvalidByte(text, length, other) == length) {
+    if (other != codePage && FirstInvalidByte(text, length, other) == length &&
+        (other != kCodePage932 || LooksLikeShiftJis(text, length))) {
       message += FormatMessage(MessageId::kValidInCodePage, {CodePageLabel(other)});
       break;
     }

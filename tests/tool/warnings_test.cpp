@@ -136,6 +136,24 @@ TEST_F(WarningsTest, FilesInAnotherCodePage) {
        "",
        {"MAIN:1:2: warning: byte 0xFF is not valid in code page utf-8: the file is most likely in another "
         "encoding [codepage]"}},
+      // Latin-1 "Grüße aus Köln" pairs up into characters of 932, of the user-defined area: no suggestion;
+      // nor for a byte 932 has no character for.
+      {kCodePageUtf8,
+       "Gr\xFC\xDF\x65 aus K\xF6ln",
+       "",
+       {"MAIN:1:3: warning: byte 0xFC is not valid in code page utf-8: the file is most likely in another "
+        "encoding [codepage]"}},
+      {kCodePageUtf8,
+       "ab\x80\x40",
+       "",
+       {"MAIN:1:3: warning: byte 0x80 is not valid in code page utf-8: the file is most likely in another "
+        "encoding [codepage]"}},
+      // Half-width katakana are single bytes of 932.
+      {kCodePageUtf8,
+       "\xB1\xB2\xB3",
+       "",
+       {"MAIN:1:1: warning: byte 0xB1 is not valid in code page utf-8: the file is most likely in another "
+        "encoding; all of it reads as code page 932: try --codepage 932 [codepage]"}},
       {kCodePageUtf8,
        "fine",
        "x\x95\x41 [h data=\"1\"]",

@@ -212,7 +212,9 @@ int AddDefinition(const char* argument, CliOptions* options, std::string* error)
 int SwitchWarnings(const char* list, bool on, CliOptions* options, std::string* error) {
   std::string unknown;
   if (!options->warnings.Apply(list, on, &unknown)) {
-    *error = FormatMessage(MessageId::kUnknownWarningClass, {unknown, WarningClassNames()});
+    *error = unknown.empty() ? FormatMessage(MessageId::kWarningClassMissing,
+                                             {on ? "--warn=" : "--no-warn=", WarningClassNames()})
+                             : FormatMessage(MessageId::kUnknownWarningClass, {unknown, WarningClassNames()});
     return 0;
   }
   return 1;

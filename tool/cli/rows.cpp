@@ -328,6 +328,9 @@ void RowsMerger::Take(RecordOutcome outcome) {
   if (!job_.hasPattern && printed && !outcome.document.empty()) {
     if (!documentsFailed_ && !documents_(outcome.document)) {
       documentsFailed_ = true;
+      // Nobody reads the documents any more: the records that remain would be run for nothing (and DATA
+      // may never end).
+      stopped_ = true;
       Tell("morvane-cli: " + FormatMessage(MessageId::kCannotWriteStandardOutput));
       Fail(kExitCannotWrite);
     }
@@ -497,9 +500,10 @@ int RowsMerger::FinishRecords() {
   RemoveMadeFolders(madeFolders_);
   if (refused) Fail(kExitCannotWrite);
   if (failed_ > 0) {
-    Tell("morvane-cli: " +
-         FormatMessage(job_.hasPattern ? MessageId::kRecordsFailedKept : MessageId::kRecordsFailedStreamed,
-                       {job_.dataShown, GroupedNumber(failed_), GroupedNumber(records_)}));
+    Tell("morvane-cli: " + FormatMessage(!job_.hasPattern     ? MessageId::kRecordsFailedStreamed
+                                         : failed_ < records_ ? MessageId::kRecordsFailedKept
+                                                              : MessageId::kRecordsFailed,
+                                         {job_.dataShown, GroupedNumber(failed_), GroupedNumber(records_)}));
   }
   return status_;
 }

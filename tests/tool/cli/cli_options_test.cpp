@@ -95,8 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{{"--wa", "h", "m"}, "--warn, --watch"},
         RejectedCase{{"--watch=1", "h", "m"}, "no argument"},
         RejectedCase{{"--warn=cut,bogus", "h", "m"}, "unknown warning class 'bogus': all, unknown-tag,"},
-        RejectedCase{{"--warn=", "h", "m"}, "unknown warning class ''"},
-        RejectedCase{{"--no-warn=cut,", "h", "m"}, "unknown warning class ''"},
+        RejectedCase{{"--warn=", "h", "m"},
+                     "--warn= needs a warning class where the list is empty: all, unknown-tag,"},
+        RejectedCase{{"--no-warn=cut,", "h", "m"},
+                     "--no-warn= needs a warning class where the list is empty"},
         RejectedCase{{"h", "m", "--no-warn"}, "'--no-warn' needs"},
         RejectedCase{{"--quiet=yes", "h", "m"}, "no argument"}));
 

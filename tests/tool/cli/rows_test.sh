@@ -156,6 +156,18 @@ failures)
   run --rows ro.csv -o 'ro/[id].txt' '' id.txt; expect_rc 74 "a read-only file"
   [ ! -e ro/1.txt ] || fail "a read-only file: the others were written"
   expect_no_temporaries "a read-only file"
+  # --keep-going where every record fails has no others to write.
+  printf '%s\n' 'id,v' '1,abcdefgh' '2,abcdefgh' >d3.csv
+  run --rows d3.csv --keep-going -o 'all/[id].txt' '' loop.txt; expect_rc 2 "every record fails"
+  expect_err_line "morvane-cli: d3.csv: 2 of 2 records failed: no file written" "every record fails"
+  # Standard output that goes away ends the run, even where DATA never ends; -j 1 and -j 2 alike.
+  printf '[a]\n' >a.txt
+  for jobs in 1 2; do
+    (yes a | timeout 20 "$cli" --rows - --rows-format csv -j $jobs '' a.txt 2>err | head -c 10 >/dev/null
+      echo "${PIPESTATUS[1]}" >status)
+    [ "$(cat status)" = 74 ] || fail "-j $jobs: a closed standard output: status $(cat status), not 74"
+    expect_err_line "morvane-cli: cannot write standard output" "-j $jobs: a closed standard output"
+  done
   ;;
 parallel)
   # Every -j and every split into shards gives the same files, the same output and the same messages.
