@@ -175,6 +175,8 @@ constexpr Message kMessages[] = {
      "{1}:{2}: -o が '{3}' になります。フォルダーを作れません: {4}"},
     {MessageId::kRecordsFailed, "{1}: {2} of {3} records failed: no file written",
      "{1}: {3} 件のレコードのうち {2} 件が失敗しました。ファイルは書き込まれていません"},
+    {MessageId::kRecordsWarnedStrict, "{1}: warnings under --strict: no file written",
+     "{1}: --strict で警告があったため、ファイルは書き込まれません"},
     {MessageId::kRecordsFailedKept, "{1}: {2} of {3} records failed; the files of the others are written",
      "{1}: {3} 件のレコードのうち {2} 件が失敗しました。ほかのファイルは書き込まれました"},
     {MessageId::kRecordsFailedStreamed, "{1}: {2} of {3} records failed",

@@ -92,6 +92,7 @@ enum class MessageId : uint8_t {
   kRecordOutputTwice,
   kRecordOutputNotFolder,
   kRecordsFailed,
+  kRecordsWarnedStrict,
   kRecordsFailedKept,
   kRecordsFailedStreamed,
   kRecordsReplacedSome,

@@ -467,6 +467,9 @@ int RowsMerger::FinishRecords() {
       Tell("morvane-cli: " +
            FormatMessage(job_.hasPattern ? MessageId::kRecordsFailed : MessageId::kRecordsFailedStreamed,
                          {job_.dataShown, GroupedNumber(failed_), GroupedNumber(records_)}));
+    } else if (job_.hasPattern && !stopped_) {
+      // Only the warnings of the whole run (a -D or a field that nothing refers to) stopped the files.
+      Tell("morvane-cli: " + FormatMessage(MessageId::kRecordsWarnedStrict, {job_.dataShown}));
     }
     return status_;
   }

@@ -149,6 +149,9 @@ failures)
   printf 'id,unused\n1,x\n' >u.csv; printf '[id]' >id.txt
   run --rows u.csv --strict -D typo=1 '' id.txt; expect_rc 4 "an unused -D"
   expect_err_line "morvane-cli: warning: -D 'typo' is never referenced [unused-define]" "an unused -D"
+  run --rows u.csv --strict -D typo=1 -o 'typo/[id].txt' '' id.txt; expect_rc 4 "an unused -D with -o"
+  expect_err_line "morvane-cli: u.csv: warnings under --strict: no file written" "an unused -D with -o"
+  [ ! -e typo ] || fail "an unused -D under --strict wrote a file"
   run --rows u.csv --strict '' id.txt; expect_rc 0 "an unused field"
   # A file that cannot be written: nothing is.
   mkdir -p ro && printf 'x' >ro/2.txt && chmod a-w ro/2.txt
