@@ -215,6 +215,15 @@ int WriteTextFile(const char* path, const char* text) {
   return WriteResolvedFile(formed, text, static_cast<uint32_t>(length));
 }
 
+int StageTextFile(const char* path, const char* text, uint32_t length, bool makeFolders, StagedFile* staged) {
+  *staged = StagedFile{};
+  SetFileError(FileError::kNone);
+  char formed[kPathBufferSize];
+  if (!ResolvePath(path, formed)) return Failed(FileError::kPathTooLong);
+  if (formed[0] == '\0') return Failed(FileError::kMissing);
+  return StageResolvedFile(formed, text, length, makeFolders, staged);
+}
+
 void SetBaseDirectory(const char* path) {
   gBaseDirectoryValid = StoreDirectoryOf(path, BaseDirectory) != 0;
 }

@@ -155,7 +155,7 @@ class FileStream {
 
  private:
   int descriptor_ = -1;
-  void* handle_ = nullptr;  // Windows
+  [[maybe_unused]] void* handle_ = nullptr;  // Windows
   bool owned_ = false;
 };
 

@@ -22,6 +22,9 @@ void RecordOpenAttempt(const char* fileName, int found);
 int ReadFileIdentity(const char* formed, FileIdentity* identity);
 // Writes `length` bytes to the file at `formed`, replacing it only once the new content is complete.
 int WriteResolvedFile(const char* formed, const char* text, uint32_t length);
+// Stages `length` bytes of `text` for the file at `formed`, a resolved path, as StageTextFile describes.
+int StageResolvedFile(const char* formed, const char* text, uint32_t length, bool makeFolders,
+                      StagedFile* staged);
 // The running executable's full path in the active code page; 0 when it cannot be told.
 int ReadModuleFileName(char* buffer, uint32_t size);
 // Records how far into its buffer a read wrote, its terminator included, for LastReadExtent.

@@ -680,18 +680,10 @@ int CreateTemporary(const std::string& folder, mode_t mode, std::string* name) {
   return -1;
 }
 
-void RemoveFolders(const std::vector<std::string>& folders) {
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) rmdir(it->c_str());
-}
-
 }  // namespace
 
-int StageTextFile(const char* path, const char* text, uint32_t length, bool makeFolders, StagedFile* staged) {
-  *staged = StagedFile{};
-  SetFileError(FileError::kNone);
-  char formed[kPathBufferSize];
-  if (!ResolvePath(path, formed)) return Fail(FileError::kPathTooLong);
-  if (formed[0] == '\0') return Fail(FileError::kMissing);
+int StageResolvedFile(const char* formed, const char* text, uint32_t length, bool makeFolders,
+                      StagedFile* staged) {
   char native[PATH_MAX];
   if (!NativeFileName(formed, native, sizeof native)) return 0;
   std::string target = native;
@@ -715,13 +707,13 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   std::vector<std::string> made;
   if (makeFolders && !MakeFolders(target, &made)) {
     const int error = errno;
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return FailWithErrno(error);
   }
 
   const std::string folder = FolderOf(target);
   if (folder.size() + 16 >= PATH_MAX) {
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return Fail(FileError::kPathTooLong);
   }
   mode_t mode = exists ? info.st_mode & 07777 : NewFileMode();
@@ -729,7 +721,7 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   const int fd = CreateTemporary(folder, mode, &temporary);
   if (fd < 0) {
     const int error = errno;
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return FailWithErrno(error);
   }
   gKnownFolders.insert(folder);
@@ -748,7 +740,7 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   ok = close(fd) == 0 && ok;
   if (!ok) {
     unlink(temporary.c_str());
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return FailWithErrno(error != 0 ? error : errno);
   }
   staged->temporary = temporary;
@@ -785,7 +777,7 @@ void DiscardStagedFile(const StagedFile& file) {
 }
 
 void RemoveMadeFolders(const std::vector<std::string>& folders) {
-  RemoveFolders(folders);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) rmdir(it->c_str());
 }
 
 }  // namespace morvane

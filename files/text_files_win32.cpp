@@ -404,18 +404,10 @@ int MakeFolders(const std::string& target, std::vector<std::string>* made) {
   return 1;
 }
 
-void RemoveFolders(const std::vector<std::string>& folders) {
-  for (auto it = folders.rbegin(); it != folders.rend(); ++it) RemoveDirectoryA(it->c_str());
-}
-
 }  // namespace
 
-int StageTextFile(const char* path, const char* text, uint32_t length, bool makeFolders, StagedFile* staged) {
-  *staged = StagedFile{};
-  SetFileError(FileError::kNone);
-  char formed[kPathBufferSize];
-  if (!ResolvePath(path, formed)) return Fail(FileError::kPathTooLong);
-  if (formed[0] == '\0') return Fail(FileError::kMissing);
+int StageResolvedFile(const char* formed, const char* text, uint32_t length, bool makeFolders,
+                      StagedFile* staged) {
   const std::string target = formed;
   const DWORD attributes = GetFileAttributesA(formed);
   if (attributes != INVALID_FILE_ATTRIBUTES) {
@@ -424,7 +416,7 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   }
   std::vector<std::string> made;
   if (makeFolders && !MakeFolders(target, &made)) {
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return 0;
   }
   static unsigned counter = 0;
@@ -445,7 +437,7 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   }
   if (file == INVALID_HANDLE_VALUE) {
     RecordSystemError();
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return 0;
   }
   DWORD written = 0;
@@ -456,7 +448,7 @@ int StageTextFile(const char* path, const char* text, uint32_t length, bool make
   CloseHandle(file);
   if (!ok) {
     DeleteFileA(temporary.c_str());
-    RemoveFolders(made);
+    RemoveMadeFolders(made);
     return 0;
   }
   staged->temporary = temporary;
@@ -483,7 +475,7 @@ void DiscardStagedFile(const StagedFile& file) {
 }
 
 void RemoveMadeFolders(const std::vector<std::string>& folders) {
-  RemoveFolders(folders);
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) RemoveDirectoryA(it->c_str());
 }
 
 }  // namespace morvane
